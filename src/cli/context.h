@@ -1,0 +1,45 @@
+// The run context: the cancellation of one invocation. It is observed through
+// a descriptor that becomes readable once the run is cancelled, so every
+// blocking wait on the way to and during a child can poll it beside its own
+// descriptors, and no thread is needed to watch it.
+#pragma once
+
+namespace nimbro {
+
+class Context {
+ public:
+  // A context that is never cancelled.
+  Context() = default;
+  // A context cancelled once fd is readable. The descriptor stays owned by
+  // whoever made it, and must outlive every use of the context.
+  explicit Context(int fd) : fd_(fd) {}
+
+  // The descriptor to poll for POLLIN; -1 when the context is never cancelled.
+  int fd() const { return fd_; }
+  // Whether the run has been cancelled, without waiting.
+  bool cancelled() const;
+
+ private:
+  int fd_ = -1;
+};
+
+// A context cancelled by hand; used where no signal drives cancellation.
+class CancelSource {
+ public:
+  CancelSource();
+  ~CancelSource();
+  CancelSource(const CancelSource&) = delete;
+  CancelSource& operator=(const CancelSource&) = delete;
+
+  Context context() const { return Context(readFd_); }
+  void cancel();
+
+ private:
+  int readFd_ = -1;
+  int writeFd_ = -1;
+};
+
+// The error of an operation that ends because the run was cancelled.
+inline constexpr const char* kContextCanceled = "context canceled";
+
+}  // namespace nimbro

@@ -1,0 +1,39 @@
+// Process-wide set-up of the tool itself: standard descriptors and signals.
+#pragma once
+
+#include "cli/context.h"
+
+namespace nimbro {
+
+// Occupies each of descriptors 0, 1 and 2 that is closed with /dev/null,
+// opened in the direction that refuses the stream's use (write-only for 0,
+// read-only for 1 and 2). A file opened later can then never take a standard
+// slot and become a child's standard stream, while a closed stream still
+// refuses to be read or written.
+void occupyClosedStandardDescriptors();
+
+// Makes a broken pipe a write error the tool reports instead of a silent
+// death. Children get the default disposition back when they start.
+void ignoreBrokenPipe();
+
+// Turns the first SIGINT or SIGTERM into cancellation of the run context and
+// absorbs later ones. The signals are blocked and read through a signalfd, so
+// the tool never dies from them while the watch is on, and no thread watches.
+class SignalWatch {
+ public:
+  SignalWatch();
+  ~SignalWatch();
+  SignalWatch(const SignalWatch&) = delete;
+  SignalWatch& operator=(const SignalWatch&) = delete;
+
+  Context context() const { return Context(fd_); }
+  // Ends the watch and gives both signals back their default effect. They
+  // stay blocked, so a signal arriving in this instant is discarded at exit
+  // instead of killing the tool after it has reported its outcome.
+  void stop();
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace nimbro

@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include "base/path.h"
+#include "base/strings.h"
+#include "base/unicode.h"
+#include "base/utf8.h"
+
+namespace nimbro {
+namespace {
+
+TEST(TrimSpace, RemovesUnicodeWhiteSpaceOnly) {
+  struct Case {
+    const char* name;
+    std::string in;
+    std::string want;
+  } cases[] = {
+      {"ascii", " \t\r\n\v\fx y\r\n", "x y"},
+      {"next line and no-break space", "\u0085\u00a0x\u00a0", "x"},
+      {"ideographic and en spaces", "\u3000\u2002x\u205f", "x"},
+      {"zero width space is not white space", "\u200bx", "\u200bx"},
+      {"lone 0x85 byte stays", "\x85x\x85", "\x85x\x85"},
+      {"lone 0xa0 byte stays", "\xa0x\xa0", "\xa0x\xa0"},
+      {"only spaces", " \u00a0 ", ""},
+      {"inner space kept", "a  b", "a  b"},
+      {"byte order mark stays", "\ufeffx", "\ufeffx"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(trimSpace(c.in), c.want);
+  }
+}
+
+TEST(Unicode, PrintableAndFolding) {
+  EXPECT_TRUE(isPrint(' '));
+  EXPECT_FALSE(isPrint(0x00a0));
+  EXPECT_TRUE(isPrint(0x00e7));   // ç
+  EXPECT_FALSE(isPrint(0x0085));
+  EXPECT_TRUE(isPrint(0x1F600));
+  EXPECT_FALSE(isPrint(0x10FFFF));
+  EXPECT_TRUE(isPrint(0x4E00));   // inside a First/Last range of the database
+  EXPECT_EQ(simpleFold(0x017F), U's');
+  EXPECT_EQ(simpleFold(0x212A), U'k');
+  EXPECT_TRUE(equalFold("LocalHost", "localhost"));
+  EXPECT_TRUE(equalFold("localho\u017Ft", "localhost"));
+  EXPECT_FALSE(equalFold("localhost.", "localhost"));
+  EXPECT_FALSE(equalFold("\u0130", "i"));  // dotted capital I has no simple folding
+}
+
+TEST(Utf8, DecodesOnlyValidSequences) {
+  struct Case {
+    const char* name;
+    std::string in;
+    char32_t rune;
+    size_t size;
+    bool valid;
+  } cases[] = {
+      {"ascii", "a", U'a', 1, true},
+      {"two bytes", "\u00e7", 0xe7, 2, true},
+      {"three bytes", "\u20ac", 0x20ac, 3, true},
+      {"four bytes", "\U0010FFFF", 0x10FFFF, 4, true},
+      {"overlong two", "\xc1\x81", kRuneError, 1, false},
+      {"overlong three", "\xe0\x80\x80", kRuneError, 1, false},
+      {"surrogate", "\xed\xb0\x80", kRuneError, 1, false},
+      {"beyond range", "\xf4\x90\x80\x80", kRuneError, 1, false},
+      {"truncated", "\xe2\x82", kRuneError, 1, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const DecodedRune d = decodeRune(c.in);
+    EXPECT_EQ(d.rune, c.rune);
+    EXPECT_EQ(d.size, c.size);
+    EXPECT_EQ(d.valid, c.valid);
+  }
+}
+
+TEST(Path, CleansLexically) {
+  struct Case {
+    std::string in, clean, dir;
+  } cases[] = {
+      {"", ".", "."},
+      {"compose.yml", "compose.yml", "."},
+      {"/srv/cell/compose.yml", "/srv/cell/compose.yml", "/srv/cell"},
+      {"//a//b/./c/", "/a/b/c", "/a/b/c"},
+      {"/../a/..", "/", "/a"},
+      {"a/../../b", "../b", "a/../.."},
+      {"./x/../", ".", "x/.."},
+      {"../../x", "../../x", "../.."},
+      {"/a/b/../../..", "/", "/a/b/../.."},
+      {"/", "/", "/"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.in);
+    EXPECT_EQ(cleanPath(c.in), c.clean);
+    EXPECT_EQ(dirPath(c.in), cleanPath(c.dir));
+  }
+  EXPECT_EQ(joinPath("/srv/cell", ".env"), "/srv/cell/.env");
+  EXPECT_EQ(joinPath(".", ".env"), ".env");
+  EXPECT_EQ(joinPath("", "x"), "x");
+}
+
+}  // namespace
+}  // namespace nimbro

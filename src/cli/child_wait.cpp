@@ -1,0 +1,82 @@
+#include "cli/child_wait.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "cli/file.h"
+
+namespace nimbro {
+namespace {
+
+// Without a process descriptor the child's end cannot be polled for; it is
+// looked for this often instead.
+constexpr int kReapIntervalMs = 10;
+
+// A descriptor that becomes readable when pid ends, or an empty File when
+// the kernel offers none. It is opened close-on-exec.
+File openPidfd(pid_t pid) {
+  const long fd = syscall(SYS_pidfd_open, pid, 0);
+  return File(fd < 0 ? -1 : static_cast<int>(fd), "pidfd");
+}
+
+// Whether pid is done with: reaped, its status in end, or beyond waiting
+// for, the failure in end. Never blocks unless block is set.
+bool reap(pid_t pid, bool block, ChildEnd& end) {
+  for (;;) {
+    const pid_t r = waitpid(pid, &end.status, block ? 0 : WNOHANG);
+    if (r == pid) return true;
+    if (r == 0) return false;
+    if (errno == EINTR) continue;
+    end.waitErrno = errno;
+    return true;
+  }
+}
+
+}  // namespace
+
+ChildEnd waitForChild(pid_t pid, const Context& ctx, ChildStreams& streams) {
+  ChildEnd end;
+  const File pidfd = openPidfd(pid);
+  bool reaped = false;
+  std::vector<pollfd> fds;
+
+  while (!reaped || streams.copying()) {
+    fds.clear();
+    const bool watchChild = !reaped && pidfd.fd() >= 0;
+    const bool watchCancel = !reaped && !end.killed && ctx.fd() >= 0;
+    if (watchChild) fds.push_back({pidfd.fd(), POLLIN, 0});
+    if (watchCancel) fds.push_back({ctx.fd(), POLLIN, 0});
+    const size_t firstStream = fds.size();
+    streams.addPollFds(fds);
+
+    const int timeout = !reaped && pidfd.fd() < 0 ? kReapIntervalMs : -1;
+    if (poll(fds.data(), fds.size(), timeout) < 0) {
+      if (errno == EINTR || errno == EAGAIN || errno == ENOMEM) continue;
+      // Cannot happen with these arguments. Rather than spin or wait on a
+      // child that may be stuck on a full pipe, end it.
+      if (!reaped) kill(pid, SIGKILL);
+      break;
+    }
+
+    size_t i = 0;
+    const bool childReady = watchChild && fds[i++].revents != 0;
+    const bool cancelled = watchCancel && fds[i++].revents != 0;
+    if (cancelled) {
+      // Not yet reaped, so pid still names our child and nobody else.
+      kill(pid, SIGKILL);
+      end.killed = true;
+    }
+    if (!reaped && (childReady || pidfd.fd() < 0)) reaped = reap(pid, childReady, end);
+    streams.copyReady(std::span(fds).subspan(firstStream));
+  }
+  if (!reaped) reap(pid, true, end);
+  return end;
+}
+
+}  // namespace nimbro

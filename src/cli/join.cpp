@@ -1,0 +1,160 @@
+// The join command: attaches this machine to the network by running the
+// engine's "up" once, with the pre-authorisation key handed over as an open
+// file rather than as text.
+#include <unistd.h>
+#include <cerrno>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/strings.h"
+#include "cli/app.h"
+#include "cli/control_url.h"
+#include "cli/flags.h"
+#include "cli/syserr.h"
+#include "cli/token.h"
+
+namespace nimbro {
+namespace {
+
+constexpr std::string_view kJoinUsage =
+    "Uso: nimbro join --control URL --token-file CAMINHO [opções]\n"
+    "\n"
+    "Opções:\n"
+    "  --hostname NOME       Nome deste nó\n"
+    "  --timeout DURAÇÃO     Tempo limite (padrão: 2m)\n"
+    "  --delete-token        Apagar o arquivo de token somente após o sucesso\n"
+    "  --insecure-http       Permitir HTTP para um servidor fora de loopback";
+
+// The options exactly as typed; blanks are trimmed only to test for absence.
+struct joinOptions {
+  std::string control;
+  std::string tokenFile;
+  std::string hostname;
+  std::string timeout;
+  bool deleteToken = false;
+  bool insecureHTTP = false;
+};
+
+// The options of one invocation; empty when the words ask for help.
+Expected<std::optional<joinOptions>> parseJoinOptions(const std::vector<std::string>& args) {
+  FlagSet flags = newFlagSet("join");
+  const std::string& control = flags.stringOption("control", "", "URL do servidor de controle");
+  const std::string& tokenFile = flags.stringOption("token-file", "", "arquivo que contém o token");
+  const std::string& hostname = flags.stringOption("hostname", "", "nome deste nó");
+  const std::string& timeout =
+      flags.stringOption("timeout", "2m", "tempo limite para entrar na rede");
+  const bool& deleteToken =
+      flags.boolOption("delete-token", false, "remover o token após o sucesso");
+  const bool& insecureHTTP =
+      flags.boolOption("insecure-http", false, "permitir HTTP fora de loopback");
+
+  switch (flags.parse(args)) {
+    case FlagSet::Outcome::Help:
+      return std::optional<joinOptions>();
+    case FlagSet::Outcome::Failed:
+      return usageError("opções inválidas para join: %v", flags.failure());
+    case FlagSet::Outcome::Ok:
+      break;
+  }
+  if (!flags.positional().empty()) {
+    return usageError("join não aceita argumentos posicionais: %s",
+                      joinWords(flags.positional()));
+  }
+  return std::optional<joinOptions>(
+      joinOptions{control, tokenFile, hostname, timeout, deleteToken, insecureHTTP});
+}
+
+// Everything that can be refused before the key file is touched.
+Error validateJoinOptions(const joinOptions& opts) {
+  if (trimSpace(opts.control).empty()) {
+    return usageError("a opção --control é obrigatória");
+  }
+  if (trimSpace(opts.tokenFile).empty()) {
+    return usageError("a opção --token-file é obrigatória");
+  }
+  if (Error err = validateControlURL(opts.control, opts.insecureHTTP)) {
+    return err;
+  }
+  return validateTimeout(opts.timeout);
+}
+
+// Where the engine can read the key through the descriptor it inherits, the
+// key never travels as a path; elsewhere it is named by its path.
+bool passesKeyAsDescriptor(std::string_view goos) {
+  return goos == "linux" || goos == "darwin";
+}
+
+std::string keyReference(std::string_view goos, std::string_view tokenPath) {
+  if (goos == "linux") return "file:/proc/self/fd/3";
+  if (goos == "darwin") return "file:/dev/fd/3";
+  return "file:" + std::string(tokenPath);
+}
+
+std::vector<std::string> engineUpArgs(std::vector<std::string> prefix, const joinOptions& opts,
+                                      std::string_view goos, std::string_view keyRef) {
+  std::vector<std::string> args = std::move(prefix);
+  args.insert(args.end(), {
+                              "up",
+                              "--reset",
+                              "--login-server=" + opts.control,
+                              "--auth-key=" + std::string(keyRef),
+                              "--accept-dns=true",
+                              "--accept-routes=false",
+                              "--ssh=false",
+                              "--timeout=" + opts.timeout,
+                          });
+  if (goos == "windows") args.push_back("--unattended=true");
+  if (!opts.hostname.empty()) args.push_back("--hostname=" + opts.hostname);
+  return args;
+}
+
+Error removeTokenFile(const std::string& path) {
+  if (::unlink(path.c_str()) == 0) return {};
+  int unlinkErrno = errno;
+  return errorf(
+      "entrada na rede concluída, mas não foi possível remover o arquivo de token %q: %w", path,
+      pathError("remove", path, unlinkErrno));
+}
+
+}  // namespace
+
+void App::printJoinUsage() const { printUsage(kJoinUsage); }
+
+Error App::runJoin(const Context& ctx, const std::vector<std::string>& args) const {
+  Expected<std::optional<joinOptions>> parsed = parseJoinOptions(args);
+  if (!parsed) return parsed.error();
+  if (!parsed->has_value()) {
+    printJoinUsage();
+    return {};
+  }
+  const joinOptions& opts = **parsed;
+  if (Error err = validateJoinOptions(opts)) return err;
+
+  // The key file stays open until this function returns, whatever the path.
+  Expected<TokenFile> token = openTokenFile(opts.tokenFile, tokenOwnerUID());
+  if (!token) return token.error();
+
+  std::vector<std::string> engineArgs =
+      engineUpArgs(enginePrefix(), opts, goos(), keyReference(goos(), token->path));
+
+  Error runErr;
+  if (passesKeyAsDescriptor(goos())) {
+    auto* extraFiles = dynamic_cast<ExtraFileRunner*>(&runner());
+    if (extraFiles == nullptr) {
+      return Error::plain("o executor configurado não oferece passagem segura do arquivo de token");
+    }
+    const int keyFd[] = {token->file.fd()};
+    runErr = extraFiles->RunWithExtraFiles(ctx, tailscaleBin(), engineArgs, in(), out(), err(),
+                                           keyFd);
+  } else {
+    runErr = runner().Run(ctx, tailscaleBin(), engineArgs, in(), out(), err());
+  }
+  if (runErr) return errorf("não foi possível entrar na rede Nimbro: %w", runErr);
+
+  if (opts.deleteToken) return removeTokenFile(token->path);
+  return {};
+}
+
+}  // namespace nimbro

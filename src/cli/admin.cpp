@@ -88,6 +88,7 @@ Expected<ParsedID> parseID(const std::string& command, const std::vector<std::st
   if (!isPositiveUint64(candidate)) {
     return usageError("o ID de %s deve ser um inteiro positivo", command);
   }
+  candidate.erase(0, candidate.find_first_not_of('0'));
   return ParsedID{.id = candidate, .help = false};
 }
 

@@ -11,7 +11,9 @@
 namespace nimbro {
 
 struct ParsedID {
-  std::string id;     // exactly as typed, leading zeros kept
+  // The decimal digits as typed, less leading zeros: headscale reads a
+  // leading 0 as an octal prefix, so "010" would name node 8.
+  std::string id;
   bool help = false;  // a help request; id is empty then
 };
 

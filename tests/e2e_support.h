@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdlib>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,18 @@ inline std::string selfExe() {
   char buf[PATH_MAX] = {};
   const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
   return n > 0 ? std::string(buf, static_cast<size_t>(n)) : "";
+}
+
+// The built tool, behind the words of NIMBRO_E2E_WRAPPER when that is set:
+// a memory checker, for one, whose program is named by its full path.
+inline std::vector<std::string> toolCommand() {
+  std::vector<std::string> words;
+  if (const char* wrapper = std::getenv("NIMBRO_E2E_WRAPPER")) {
+    std::istringstream in(wrapper);
+    for (std::string w; in >> w;) words.push_back(w);
+  }
+  words.push_back(NIMBRO_BINARY);
+  return words;
 }
 
 // One invocation of the built tool in a scratch directory.
@@ -37,7 +51,7 @@ struct ToolRun {
 
   TestProcess::Spec spec(std::vector<std::string> args) const {
     TestProcess::Spec s;
-    s.argv.push_back(NIMBRO_BINARY);
+    s.argv = toolCommand();
     s.argv.insert(s.argv.end(), args.begin(), args.end());
     for (const auto& [k, v] : env) s.env.push_back(k + "=" + v);
     return s;

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <limits>
 
@@ -24,6 +25,11 @@ class FdCloser {
  private:
   int fd_;
 };
+
+// A cell's .env is a few lines. Nothing near this size is one, and an endless
+// source (/dev/zero, a FIFO fed forever) must end in an error, not in the
+// tool exhausting the machine's memory.
+constexpr size_t kMaxFileSize = size_t{64} << 20;
 
 enum class Wait { Ready, Cancelled, Failed };
 
@@ -64,6 +70,8 @@ Expected<std::string> readFile(const Context& ctx, std::string_view path) {
   struct stat st {};
   if (::fstat(fd, &st) != 0) return pathError("read", path, errno);
   const bool regular = S_ISREG(st.st_mode);
+  if (regular && static_cast<unsigned long long>(st.st_size) > kMaxFileSize)
+    return pathError("read", path, EFBIG);
   bool mustWait = !regular;
   std::string data(initialCapacity(st), '\0');
   size_t used = 0;
@@ -82,7 +90,10 @@ Expected<std::string> readFile(const Context& ctx, std::string_view path) {
       // A device that never runs dry is never polled; ask between reads.
       return Error::plain(kContextCanceled);
     }
-    if (used == data.size()) data.resize(data.size() * 2);
+    if (used == data.size()) {
+      if (used > kMaxFileSize) return pathError("read", path, EFBIG);
+      data.resize(std::min(data.size() * 2, kMaxFileSize + 1));
+    }
     ssize_t n = ::read(fd, data.data() + used, data.size() - used);
     if (n > 0) {
       used += static_cast<size_t>(n);

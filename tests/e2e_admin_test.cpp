@@ -30,10 +30,10 @@ TEST(EndToEndAdmin, DockerGetsTheVectorAndAFilteredEnvironment) {
     t.env[name] = "leak";
   t.env["COMPOSE_FILEX"] = "kept";
   t.env["compose_file"] = "kept";
-  TestProcess::Spec spec = t.spec({"admin", "--compose-file", " /srv/cell/compose.yml ", "token",
+  TestProcess::Launch launch = t.launch({"admin", "--compose-file", " /srv/cell/compose.yml ", "token",
                                    "create", "--expiration", "90m", "--reusable"});
-  spec.env.push_back("NO_EQUALS_SIGN");
-  const ProcessResult r = runProcess(spec);
+  launch.env.push_back("NO_EQUALS_SIGN");
+  const ProcessResult r = runProcess(launch);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const ChildRecord c = t.child();
   EXPECT_EQ(c.argv,
@@ -43,7 +43,7 @@ TEST(EndToEndAdmin, DockerGetsTheVectorAndAFilteredEnvironment) {
                                       "--tags", "tag:nimbro", "--expiration", "90m",
                                       "--reusable"}));
   std::vector<std::string> want;
-  for (const std::string& e : spec.env) {
+  for (const std::string& e : launch.env) {
     if (e.find("=leak") == std::string::npos && e.find('=') != std::string::npos) want.push_back(e);
   }
   EXPECT_EQ(c.env, want);
@@ -118,7 +118,7 @@ TEST(EndToEndAdmin, SignalWhileReadingAFifoEnvFile) {
     const std::string fifo = t.dir.file("fifo.env");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     t.env["NIMBRO_COMPOSE_ENV_FILE"] = fifo;
-    TestProcess tool(t.spec({"admin", "nodes"}));
+    TestProcess tool(t.launch({"admin", "nodes"}));
     const int writer = openWriterOnceReaderWaits(fifo);
     ASSERT_GE(writer, 0);
     ASSERT_EQ(kill(tool.pid(), sig), 0);
@@ -139,12 +139,12 @@ TEST(EndToEndAdmin, EnvFileFromAPipeWorks) {
   const std::string content = "NIMBRO_INSTANCE_ID=piped\n";
   ASSERT_EQ(write(p[1], content.data(), content.size()), static_cast<ssize_t>(content.size()));
   close(p[1]);
-  TestProcess::Spec spec = t.spec({"admin", "nodes"});
+  TestProcess::Launch launch = t.launch({"admin", "nodes"});
   const int readEnd = p[0];
-  spec.beforeExec = [readEnd] { dup2(readEnd, 5); };
-  for (std::string& e : spec.env)
+  launch.beforeExec = [readEnd] { dup2(readEnd, 5); };
+  for (std::string& e : launch.env)
     if (e.rfind("NIMBRO_COMPOSE_ENV_FILE=", 0) == 0) e = "NIMBRO_COMPOSE_ENV_FILE=/dev/fd/5";
-  const ProcessResult r = runProcess(spec);
+  const ProcessResult r = runProcess(launch);
   close(p[0]);
   EXPECT_EQ(r.exitCode, 0) << r.err;
   const ChildRecord c = t.child();

@@ -83,16 +83,16 @@ TEST(EndToEnd, OutputsAndStatuses) {
 
 TEST(EndToEnd, EngineGetsExactlyItsArgumentsStreamsAndDefaults) {
   ToolRun t;
-  TestProcess::Spec spec = t.spec({"status", "--json", "a b"});
+  TestProcess::Launch launch = t.launch({"status", "--json", "a b"});
   // A descriptor the tool inherits without close-on-exec must not reach the engine.
-  spec.beforeExec = [] {
+  launch.beforeExec = [] {
     const int fd = open("/dev/null", O_RDONLY);
     if (fd >= 0 && fd != 7) {
       dup2(fd, 7);
       close(fd);
     }
   };
-  const ProcessResult r = runProcess(spec);
+  const ProcessResult r = runProcess(launch);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const ChildRecord c = t.child();
   ASSERT_TRUE(c.present);
@@ -128,9 +128,9 @@ TEST(EndToEnd, ClosedStandardOutputFailsVersionWithoutEngine) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ToolRun t;
-    TestProcess::Spec spec = t.spec({"version"});
-    spec.beforeExec = c.setup;
-    const ProcessResult r = runProcess(spec);
+    TestProcess::Launch launch = t.launch({"version"});
+    launch.beforeExec = c.setup;
+    const ProcessResult r = runProcess(launch);
     EXPECT_EQ(r.err, c.err);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.signal, 0);
@@ -145,7 +145,7 @@ TEST(EndToEnd, SignalWhileEngineRunsKillsItAndReportsOnce) {
     ReadySignal ready(t.dir.file("ready"));
     t.env["FAKE_MODE"] = "sleep";
     t.env["FAKE_READY"] = ready.path();
-    TestProcess tool(t.spec({"status"}));
+    TestProcess tool(t.launch({"status"}));
     ASSERT_TRUE(ready.wait());
     ASSERT_EQ(kill(tool.pid(), sig), 0);
     const ProcessResult r = tool.wait();

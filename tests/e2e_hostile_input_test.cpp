@@ -283,7 +283,7 @@ struct MeasuredRun {
 
 MeasuredRun runMeasured(const ToolRun& t, std::vector<std::string> args) {
   MeasuredRun m;
-  TestProcess tool(t.spec(std::move(args)));
+  TestProcess tool(t.launch(std::move(args)));
   if (waitEnded(tool.pid(), 60000)) m.peakKiB = peakResidentKiB(tool.pid());
   m.result = tool.wait();
   return m;
@@ -415,12 +415,12 @@ TEST(EndToEndHostileInput, ClosedStandardDescriptorsInAnyCombination) {
           std::string(command) == "join"
               ? std::vector<std::string>{"join", "--control", "https://c", "--token-file", t.key}
               : std::vector<std::string>{"admin", "nodes"};
-      TestProcess::Spec spec = t.spec(args);
-      spec.beforeExec = [closed] {
+      TestProcess::Launch launch = t.launch(args);
+      launch.beforeExec = [closed] {
         for (int fd = 0; fd < 3; ++fd)
           if (closed & (1 << fd)) close(fd);
       };
-      const ProcessResult r = runProcess(spec);
+      const ProcessResult r = runProcess(launch);
       EXPECT_EQ(r.exitCode, 0);
       const ChildRecord c = t.child();
       ASSERT_TRUE(c.present);

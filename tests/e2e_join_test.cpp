@@ -105,13 +105,13 @@ TEST(EndToEndJoin, RefusedKeyFileRunsNoEngine) {
 
 TEST(EndToEndJoin, ClosedStandardStreamsNeverBecomeTheKey) {
   JoinRun t;
-  TestProcess::Spec spec = t.spec(t.args());
-  spec.beforeExec = [] {
+  TestProcess::Launch launch = t.launch(t.args());
+  launch.beforeExec = [] {
     close(0);
     close(1);
     close(2);
   };
-  const ProcessResult r = runProcess(spec);
+  const ProcessResult r = runProcess(launch);
   EXPECT_EQ(r.exitCode, 0);
   const ChildRecord c = t.child();
   ASSERT_EQ(c.descriptors.size(), 4u);
@@ -125,7 +125,7 @@ TEST(EndToEndJoin, SignalKillsTheEngineAndKeepsTheKey) {
   ReadySignal ready(t.dir.file("ready"));
   t.env["FAKE_MODE"] = "sleep";
   t.env["FAKE_READY"] = ready.path();
-  TestProcess tool(t.spec(t.args({"--delete-token"})));
+  TestProcess tool(t.launch(t.args({"--delete-token"})));
   ASSERT_TRUE(ready.wait());
   ASSERT_EQ(kill(tool.pid(), SIGTERM), 0);
   const ProcessResult r = tool.wait();

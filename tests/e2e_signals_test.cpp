@@ -99,12 +99,12 @@ TEST(EndToEndSignals, PendingAtStartRunsNoChild) {
       std::vector<std::string> args = c.args;
       for (std::string& a : args)
         if (a == "KEY") a = key;
-      TestProcess::Spec spec = t.spec(args);
-      spec.beforeExec = [sig] {
+      TestProcess::Launch launch = t.launch(args);
+      launch.beforeExec = [sig] {
         blockWatchedSignals();
         raise(sig);
       };
-      const ProcessResult r = runProcess(spec);
+      const ProcessResult r = runProcess(launch);
       EXPECT_EQ(r.signal, 0);
       EXPECT_EQ(r.exitCode, 1);
       EXPECT_EQ(r.err, c.err);
@@ -152,10 +152,10 @@ struct StormRound {
   std::vector<pid_t> leftBehind;  // children of the test after the round
 };
 
-StormRound runStormRound(ToolRun& t, const TestProcess::Spec& spec, ReadySignal* engineReady) {
+StormRound runStormRound(ToolRun& t, const TestProcess::Launch& launch, ReadySignal* engineReady) {
   StormRound round;
   ExecBarrier execed;
-  TestProcess tool(spec);
+  TestProcess tool(launch);
   if (!execed.wait() || (engineReady != nullptr && !engineReady->wait())) {
     ADD_FAILURE() << "the tool never got ready";
     return round;
@@ -192,9 +192,9 @@ TEST(EndToEndSignals, StormLastingPastTheChildsDeath) {
       t.env["NIMBRO_COMPOSE_ENV_FILE"] = fifo;
       args = {"admin", "nodes"};
     }
-    TestProcess::Spec spec = t.spec(args);
-    if (kind != 0) spec.beforeExec = blockWatchedSignals;
-    const StormRound r = runStormRound(t, spec, kind == 0 ? &engineReady : nullptr);
+    TestProcess::Launch launch = t.launch(args);
+    if (kind != 0) launch.beforeExec = blockWatchedSignals;
+    const StormRound r = runStormRound(t, launch, kind == 0 ? &engineReady : nullptr);
 
     EXPECT_FALSE(r.result.timedOut);
     EXPECT_EQ(r.result.signal, 0) << "the tool was killed by a signal";
@@ -229,8 +229,8 @@ TEST(EndToEndSignals, ChildStartsCleanFromAHostileStart) {
   // Everything blocked and the three signals the tool handles ignored: the
   // engine still starts with an empty mask and those three at their default.
   ToolRun t;
-  TestProcess::Spec spec = t.spec({"status"});
-  spec.beforeExec = [] {
+  TestProcess::Launch launch = t.launch({"status"});
+  launch.beforeExec = [] {
     sigset_t all;
     sigfillset(&all);
     sigprocmask(SIG_BLOCK, &all, nullptr);
@@ -238,7 +238,7 @@ TEST(EndToEndSignals, ChildStartsCleanFromAHostileStart) {
     signal(SIGTERM, SIG_IGN);
     signal(SIGPIPE, SIG_IGN);
   };
-  const ProcessResult r = runProcess(spec);
+  const ProcessResult r = runProcess(launch);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const ChildRecord c = t.child();
   ASSERT_TRUE(c.present);
@@ -276,9 +276,9 @@ TEST(EndToEndSignals, BrokenPipeOnStandardOutput) {
     SCOPED_TRACE(c.name);
     ToolRun t;
     t.env["FAKE_STDOUT"] = "100.64.0.1\n";
-    TestProcess::Spec spec = t.spec(c.args);
-    spec.beforeExec = brokenStdout;
-    const ProcessResult r = runProcess(spec);
+    TestProcess::Launch launch = t.launch(c.args);
+    launch.beforeExec = brokenStdout;
+    const ProcessResult r = runProcess(launch);
     EXPECT_EQ(r.signal, 0);
     EXPECT_EQ(r.exitCode, c.status);
     EXPECT_EQ(r.err, c.err);

@@ -61,11 +61,11 @@ TEST(EndToEndStrace, ToolNeverReadsTheKeyNorPassesItAsText) {
   const std::string keyPath = t.dir.file("node.key");
   writeFile(keyPath, key, 0600);
   const std::string trace = t.dir.file("trace");
-  TestProcess::Spec spec = t.spec({"join", "--control", "https://c.example", "--token-file",
+  TestProcess::Launch launch = t.launch({"join", "--control", "https://c.example", "--token-file",
                                    keyPath, "--hostname", "traced"});
   // -v shows every environment in full, -s long enough for any read buffer.
-  spec.argv.insert(spec.argv.begin(), {strace, "-f", "-qq", "-v", "-s", "65536", "-o", trace});
-  const ProcessResult r = runProcess(spec, 60000);
+  launch.argv.insert(launch.argv.begin(), {strace, "-f", "-qq", "-v", "-s", "65536", "-o", trace});
+  const ProcessResult r = runProcess(launch, 60000);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   ASSERT_EQ(t.child().fd3Content, key) << "the engine did not get the key, so nothing is shown";
 

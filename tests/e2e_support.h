@@ -49,15 +49,15 @@ struct ToolRun {
   std::string record() const { return dir.file("record"); }
   ChildRecord child() const { return readChildRecord(record()); }
 
-  TestProcess::Spec spec(std::vector<std::string> args) const {
-    TestProcess::Spec s;
+  TestProcess::Launch launch(std::vector<std::string> args) const {
+    TestProcess::Launch s;
     s.argv = toolCommand();
     s.argv.insert(s.argv.end(), args.begin(), args.end());
     for (const auto& [k, v] : env) s.env.push_back(k + "=" + v);
     return s;
   }
 
-  ProcessResult run(std::vector<std::string> args) const { return runProcess(spec(std::move(args))); }
+  ProcessResult run(std::vector<std::string> args) const { return runProcess(launch(std::move(args))); }
 };
 
 }  // namespace nimbro::testing

@@ -27,12 +27,12 @@ std::vector<char*> cStrings(const std::vector<std::string>& v) {
 
 }  // namespace
 
-TestProcess::TestProcess(const Spec& spec) {
+TestProcess::TestProcess(const Launch& launch) {
   int out[2], err[2], in[2];
   if (pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC) || pipe2(in, O_CLOEXEC))
     throw std::runtime_error("pipe2 failed");
-  std::vector<char*> argv = cStrings(spec.argv);
-  std::vector<char*> env = cStrings(spec.env);
+  std::vector<char*> argv = cStrings(launch.argv);
+  std::vector<char*> env = cStrings(launch.env);
   pid_ = fork();
   if (pid_ < 0) throw std::runtime_error("fork failed");
   if (pid_ == 0) {
@@ -43,7 +43,7 @@ TestProcess::TestProcess(const Spec& spec) {
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
     signal(SIGPIPE, SIG_DFL);
-    if (spec.beforeExec) spec.beforeExec();
+    if (launch.beforeExec) launch.beforeExec();
     execve(argv[0], argv.data(), env.data());
     _exit(127);
   }
@@ -51,7 +51,7 @@ TestProcess::TestProcess(const Spec& spec) {
   close(err[1]);
   close(in[0]);
   // Small inputs only: the pipe buffer holds them without a reader.
-  if (!spec.stdinData.empty()) (void)!write(in[1], spec.stdinData.data(), spec.stdinData.size());
+  if (!launch.stdinData.empty()) (void)!write(in[1], launch.stdinData.data(), launch.stdinData.size());
   close(in[1]);
   outFd_ = out[0];
   errFd_ = err[0];

@@ -20,7 +20,7 @@ struct ProcessResult {
 // input is /dev/null unless stdinData is given.
 class TestProcess {
  public:
-  struct Spec {
+  struct Launch {
     std::vector<std::string> argv;
     std::vector<std::string> env;  // the whole environment
     std::string stdinData = {};
@@ -28,7 +28,7 @@ class TestProcess {
     std::function<void()> beforeExec = {};
   };
 
-  explicit TestProcess(const Spec& spec);
+  explicit TestProcess(const Launch& launch);
   ~TestProcess();
   TestProcess(const TestProcess&) = delete;
   TestProcess& operator=(const TestProcess&) = delete;
@@ -44,8 +44,8 @@ class TestProcess {
   bool reaped_ = false;
 };
 
-inline ProcessResult runProcess(const TestProcess::Spec& spec, int timeoutMs = 20000) {
-  return TestProcess(spec).wait(timeoutMs);
+inline ProcessResult runProcess(const TestProcess::Launch& launch, int timeoutMs = 20000) {
+  return TestProcess(launch).wait(timeoutMs);
 }
 
 // A fresh directory under the system's temporary directory, removed with

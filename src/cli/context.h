@@ -39,7 +39,4 @@ class CancelSource {
   int writeFd_ = -1;
 };
 
-// The error of an operation that ends because the run was cancelled.
-inline constexpr const char* kContextCanceled = "context canceled";
-
 }  // namespace nimbro

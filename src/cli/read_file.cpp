@@ -79,7 +79,7 @@ Expected<std::string> readFile(const Context& ctx, std::string_view path) {
     if (mustWait) {
       switch (waitReadable(ctx, fd)) {
         case Wait::Cancelled:
-          return Error::plain(kContextCanceled);
+          return Error::canceled();
         case Wait::Failed:
           return pathError("read", path, errno);
         case Wait::Ready:
@@ -88,7 +88,7 @@ Expected<std::string> readFile(const Context& ctx, std::string_view path) {
       mustWait = false;
     } else if (!regular && ctx.cancelled()) {
       // A device that never runs dry is never polled; ask between reads.
-      return Error::plain(kContextCanceled);
+      return Error::canceled();
     }
     if (used == data.size()) {
       if (used > kMaxFileSize) return pathError("read", path, EFBIG);

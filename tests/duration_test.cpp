@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "cli/flags.h"
+#include "cli/duration.h"
 
 namespace nimbro {
 namespace {

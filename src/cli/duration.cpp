@@ -1,12 +1,10 @@
-// Durations as the engine and the control server write them: signed sums of
-// decimal pieces with units from "ns" to "h", counted in nanoseconds.
+#include "cli/duration.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include "cli/flags.h"
 
 namespace nimbro {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "base/format.h"
 #include "cli/control_url.h"
-#include "cli/flags.h"
+#include "cli/duration.h"
 #include "fuzz_support.h"
 
 using namespace nimbro;

@@ -16,6 +16,7 @@
 #include "base/quote.h"
 #include "cli/admin.h"
 #include "cli/app.h"
+#include "cli/compose.h"
 #include "cli/flags.h"
 #include "fuzz_support.h"
 

@@ -12,11 +12,13 @@
 #include <string_view>
 
 #include "cli/read_file.h"
+#include "support/cancel_source.h"
 #include "support/key_files.h"
 
 namespace nimbro {
 namespace {
 
+using testing::CancelSource;
 using testing::ScratchDir;
 
 // Replaces every "<path>" in text with path.

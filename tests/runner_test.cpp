@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "support/cancel_source.h"
 #include "support/fake_child.h"
 #include "support/fakes.h"
 #include "support/process.h"
@@ -22,6 +23,7 @@
 namespace nimbro {
 namespace {
 
+using testing::CancelSource;
 using testing::readChildRecord;
 using testing::StringReader;
 using testing::StringWriter;

@@ -11,7 +11,6 @@
 #include "cli/look_path.h"
 #include "cli/spawn.h"
 #include "cli/syserr.h"
-#include "cli/system_text.h"
 
 namespace nimbro {
 namespace {
@@ -43,17 +42,6 @@ std::vector<char*> environmentWithout(std::span<const std::string_view> unset) {
   return env;
 }
 
-// The system's description of sig as a fragment: "killed", "segmentation
-// fault".
-std::string signalDescription(int sig) {
-  const char* text = systemSignalDescription(sig);
-  if (text == nullptr) return format("signal %d", sig);
-  std::string description(text);
-  if (!description.empty() && description[0] >= 'A' && description[0] <= 'Z')
-    description[0] = static_cast<char>(description[0] - 'A' + 'a');
-  return description;
-}
-
 Error endError(const ChildEnd& end) {
   if (end.waitErrno != 0) return errorf("wait: %s", errnoText(end.waitErrno));
   if (WIFEXITED(end.status)) {
@@ -61,7 +49,7 @@ Error endError(const ChildEnd& end) {
     if (code == 0) return {};
     return Error::exit(format("exit status %d", code), code);
   }
-  std::string text = "signal: " + signalDescription(WTERMSIG(end.status));
+  std::string text = "signal: " + signalText(WTERMSIG(end.status));
   if (WCOREDUMP(end.status)) text += " (core dumped)";
   return Error::exit(std::move(text), -1);
 }

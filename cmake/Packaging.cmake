@@ -83,13 +83,26 @@ if(NIMBRO_TESTS)
   add_test(NAME packaging.completion.zsh
     COMMAND bash ${NIMBRO_PACKAGING_TESTS}/completion_test.sh ${PROJECT_SOURCE_DIR}/completions zsh)
   add_test(NAME packaging.install
-    COMMAND bash ${NIMBRO_PACKAGING_TESTS}/install_test.sh ${PROJECT_BINARY_DIR})
-  add_test(NAME packaging.deb
-    COMMAND bash ${NIMBRO_PACKAGING_TESTS}/deb_package_test.sh
-      ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${PROJECT_VERSION} ${NIMBRO_LINKAGE})
+    COMMAND bash ${NIMBRO_PACKAGING_TESTS}/install_test.sh ${PROJECT_BINARY_DIR} ${NIMBRO_ENGINE})
+  # With the engine built, the unit is checked with it in place.
+  if(NIMBRO_ENGINE)
+    set(NIMBRO_UNIT_TEST_ENGINE ${NIMBRO_ENGINE_DIR})
+  endif()
+  add_test(NAME packaging.unit
+    COMMAND bash ${NIMBRO_PACKAGING_TESTS}/unit_test.sh ${PROJECT_SOURCE_DIR} ${NIMBRO_UNIT_TEST_ENGINE})
+  add_test(NAME packaging.check_other_engine
+    COMMAND bash ${NIMBRO_PACKAGING_TESTS}/check_other_engine_test.sh ${PROJECT_SOURCE_DIR})
   set(NIMBRO_PACKAGING_TEST_NAMES
     packaging.man_page packaging.completion.bash packaging.completion.zsh
-    packaging.install packaging.deb)
+    packaging.install packaging.unit packaging.check_other_engine)
+  if(NOT NIMBRO_ENGINE)
+    # The Debian package is built without the engine: a package may not
+    # install into /usr/local, where nimbro looks for the engine.
+    add_test(NAME packaging.deb
+      COMMAND bash ${NIMBRO_PACKAGING_TESTS}/deb_package_test.sh
+        ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${PROJECT_VERSION} ${NIMBRO_LINKAGE})
+    list(APPEND NIMBRO_PACKAGING_TEST_NAMES packaging.deb)
+  endif()
   if(NIMBRO_LINKAGE STREQUAL "static")
     add_test(NAME packaging.static_binary
       COMMAND bash ${NIMBRO_PACKAGING_TESTS}/static_binary_test.sh $<TARGET_FILE:nimbro>)

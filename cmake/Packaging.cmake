@@ -56,9 +56,21 @@ if(NIMBRO_DPKG)
     OUTPUT_VARIABLE CPACK_DEBIAN_PACKAGE_ARCHITECTURE
     OUTPUT_STRIP_TRAILING_WHITESPACE)
 endif()
-# Debian's zsh searches /usr/share/zsh/vendor-completions, not
-# /usr/share/zsh/site-functions; the package moves the function there.
-set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/DebianZshLayout.cmake)
+# The zsh function's place, the copyright file and the changelog: see there.
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/DebianLayout.cmake)
+set(CPACK_NIMBRO_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+# A Debian revision: the package is not native to Debian, so its changelog
+# is changelog.Debian.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+# What the package and the tests expect of the binary follows from how it is
+# linked.
+get_target_property(NIMBRO_LINK_OPTIONS nimbro LINK_OPTIONS)
+if("-static" IN_LIST NIMBRO_LINK_OPTIONS)
+  set(NIMBRO_LINKAGE static)
+else()
+  set(NIMBRO_LINKAGE dynamic)
+endif()
+set(CPACK_NIMBRO_LINKAGE ${NIMBRO_LINKAGE})
 include(CPack)
 
 if(NIMBRO_TESTS)
@@ -66,13 +78,6 @@ if(NIMBRO_TESTS)
   add_dependencies(nimbro_tests nimbro_man)
 
   set(NIMBRO_PACKAGING_TESTS ${PROJECT_SOURCE_DIR}/tests/packaging)
-  # What the tests expect of the binary follows from how it is linked.
-  get_target_property(NIMBRO_LINK_OPTIONS nimbro LINK_OPTIONS)
-  if("-static" IN_LIST NIMBRO_LINK_OPTIONS)
-    set(NIMBRO_LINKAGE static)
-  else()
-    set(NIMBRO_LINKAGE dynamic)
-  endif()
 
   add_test(NAME packaging.man_page
     COMMAND bash ${NIMBRO_PACKAGING_TESTS}/man_page_test.sh

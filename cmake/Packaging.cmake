@@ -23,6 +23,10 @@ install(FILES completions/nimbro.bash
   RENAME nimbro)
 install(FILES completions/_nimbro DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/site-functions)
 
+# The cell a sysadmin copies to stand up the control server with Compose.
+install(FILES cell/compose.yml cell/config.yaml cell/.env.example
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/nimbro/cell)
+
 # Debian package: cpack -G DEB in the build directory.
 set(NIMBRO_PACKAGE_MAINTAINER "nimbro <nimbro@example.org>"
   CACHE STRING "Maintainer field of the Debian package")

@@ -46,10 +46,13 @@ else
 fi
 
 # Type, mode, owner and path of every regular file; directories apart.
-listing=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $1, $2, $6}' | sort)
+listing=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $1, $2, $6}' | LC_ALL=C sort)
 expect_eq "files of the package" \
     "-rw-r--r-- root/root ./usr/share/bash-completion/completions/nimbro
 -rw-r--r-- root/root ./usr/share/man/man1/nimbro.1.gz
+-rw-r--r-- root/root ./usr/share/nimbro/cell/.env.example
+-rw-r--r-- root/root ./usr/share/nimbro/cell/compose.yml
+-rw-r--r-- root/root ./usr/share/nimbro/cell/config.yaml
 -rw-r--r-- root/root ./usr/share/zsh/vendor-completions/_nimbro
 -rwxr-xr-x root/root ./usr/bin/nimbro" "$listing"
 expect_eq "no empty site-functions directory" "" \
@@ -68,5 +71,9 @@ expect_true "packaged bash completion is the source script" \
     cmp -s "$work/root/usr/share/bash-completion/completions/nimbro" "$source_dir/completions/nimbro.bash"
 expect_true "packaged zsh completion is the source script" \
     cmp -s "$work/root/usr/share/zsh/vendor-completions/_nimbro" "$source_dir/completions/_nimbro"
+for f in compose.yml config.yaml .env.example; do
+    expect_true "packaged cell/$f is the source file" \
+        cmp -s "$work/root/usr/share/nimbro/cell/$f" "$source_dir/cell/$f"
+done
 
 finish

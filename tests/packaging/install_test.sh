@@ -17,9 +17,12 @@ fi
 expect_eq "installed files and their modes" \
     "-rw-r--r-- share/bash-completion/completions/nimbro
 -rw-r--r-- share/man/man1/nimbro.1.gz
+-rw-r--r-- share/nimbro/cell/.env.example
+-rw-r--r-- share/nimbro/cell/compose.yml
+-rw-r--r-- share/nimbro/cell/config.yaml
 -rw-r--r-- share/zsh/site-functions/_nimbro
 -rwxr-xr-x bin/nimbro" \
-    "$(cd "$work/prefix" && find . -type f -printf '%M %P\n' | sort)"
+    "$(cd "$work/prefix" && find . -type f -printf '%M %P\n' | LC_ALL=C sort)"
 expect_eq "the installed tool runs" "$("$build/nimbro" help)" "$("$work/prefix/bin/nimbro" help)"
 expect_true "the installed manual page is readable" \
     bash -c "gzip -dc '$work/prefix/share/man/man1/nimbro.1.gz' | grep -q '^\.TH NIMBRO 1 '"

@@ -91,9 +91,11 @@ if(NIMBRO_TESTS)
   add_test(NAME packaging.deb
     COMMAND bash ${NIMBRO_PACKAGING_TESTS}/deb_package_test.sh
       ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${PROJECT_VERSION} ${NIMBRO_LINKAGE})
+  add_test(NAME packaging.cell
+    COMMAND bash ${NIMBRO_PACKAGING_TESTS}/cell_test.sh ${PROJECT_SOURCE_DIR}/cell $<TARGET_FILE:nimbro>)
   set(NIMBRO_PACKAGING_TEST_NAMES
     packaging.man_page packaging.completion.bash packaging.completion.zsh
-    packaging.install packaging.deb)
+    packaging.install packaging.deb packaging.cell)
   if(NIMBRO_LINKAGE STREQUAL "static")
     add_test(NAME packaging.static_binary
       COMMAND bash ${NIMBRO_PACKAGING_TESTS}/static_binary_test.sh $<TARGET_FILE:nimbro>)

@@ -23,6 +23,10 @@ install(FILES completions/nimbro.bash
   RENAME nimbro)
 install(FILES completions/_nimbro DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/site-functions)
 
+# The cell a sysadmin copies to stand up the control server with Compose.
+install(FILES cell/compose.yml cell/config.yaml cell/.env.example
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/nimbro/cell)
+
 # Debian package: cpack -G DEB in the build directory.
 set(NIMBRO_PACKAGE_MAINTAINER "nimbro <nimbro@example.org>"
   CACHE STRING "Maintainer field of the Debian package")
@@ -97,9 +101,11 @@ if(NIMBRO_TESTS)
     COMMAND bash ${NIMBRO_PACKAGING_TESTS}/unit_test.sh ${PROJECT_SOURCE_DIR} ${NIMBRO_UNIT_TEST_ENGINE})
   add_test(NAME packaging.check_other_engine
     COMMAND bash ${NIMBRO_PACKAGING_TESTS}/check_other_engine_test.sh ${PROJECT_SOURCE_DIR})
+  add_test(NAME packaging.cell
+    COMMAND bash ${NIMBRO_PACKAGING_TESTS}/cell_test.sh ${PROJECT_SOURCE_DIR}/cell $<TARGET_FILE:nimbro>)
   set(NIMBRO_PACKAGING_TEST_NAMES
     packaging.man_page packaging.completion.bash packaging.completion.zsh
-    packaging.install packaging.unit packaging.check_other_engine)
+    packaging.install packaging.unit packaging.check_other_engine packaging.cell)
   if(NOT NIMBRO_ENGINE)
     # The Debian package is built without the engine: a package may not
     # install into /usr/local, where nimbro looks for the engine.

@@ -20,6 +20,9 @@ if ! cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1; then
 fi
 want="-rw-r--r-- share/bash-completion/completions/nimbro
 -rw-r--r-- share/man/man1/nimbro.1.gz
+-rw-r--r-- share/nimbro/cell/.env.example
+-rw-r--r-- share/nimbro/cell/compose.yml
+-rw-r--r-- share/nimbro/cell/config.yaml
 -rw-r--r-- share/zsh/site-functions/_nimbro
 -rwxr-xr-x bin/nimbro"
 if [[ $engine == ON ]]; then
@@ -29,8 +32,8 @@ if [[ $engine == ON ]]; then
 -rwxr-xr-x libexec/nimbro/check-other-engine
 -rwxr-xr-x libexec/nimbro/tailscaled"
 fi
-expect_eq "installed files and their modes" "$(sort <<<"$want")" \
-    "$(cd "$prefix" && find . -type f -printf '%M %P\n' | sort)"
+expect_eq "installed files and their modes" "$(LC_ALL=C sort <<<"$want")" \
+    "$(cd "$prefix" && find . -type f -printf '%M %P\n' | LC_ALL=C sort)"
 expect_eq "the installed tool runs" "$("$build/nimbro" help)" "$("$prefix/bin/nimbro" help)"
 expect_true "the installed manual page is readable" \
     bash -c "gzip -dc '$prefix/share/man/man1/nimbro.1.gz' | grep -q '^\.TH NIMBRO 1 '"

@@ -23,6 +23,10 @@ install(FILES completions/nimbro.bash
   RENAME nimbro)
 install(FILES completions/_nimbro DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/site-functions)
 
+# The cell a sysadmin copies to stand up the control server with Compose.
+install(FILES cell/compose.yml cell/config.yaml cell/.env.example
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/nimbro/cell)
+
 # Debian package: cpack -G DEB in the build directory.
 set(NIMBRO_PACKAGE_MAINTAINER "nimbro <nimbro@example.org>"
   CACHE STRING "Maintainer field of the Debian package")
@@ -56,9 +60,21 @@ if(NIMBRO_DPKG)
     OUTPUT_VARIABLE CPACK_DEBIAN_PACKAGE_ARCHITECTURE
     OUTPUT_STRIP_TRAILING_WHITESPACE)
 endif()
-# Debian's zsh searches /usr/share/zsh/vendor-completions, not
-# /usr/share/zsh/site-functions; the package moves the function there.
-set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/DebianZshLayout.cmake)
+# The zsh function's place, the copyright file and the changelog: see there.
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/DebianLayout.cmake)
+set(CPACK_NIMBRO_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+# A Debian revision: the package is not native to Debian, so its changelog
+# is changelog.Debian.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+# What the package and the tests expect of the binary follows from how it is
+# linked.
+get_target_property(NIMBRO_LINK_OPTIONS nimbro LINK_OPTIONS)
+if("-static" IN_LIST NIMBRO_LINK_OPTIONS)
+  set(NIMBRO_LINKAGE static)
+else()
+  set(NIMBRO_LINKAGE dynamic)
+endif()
+set(CPACK_NIMBRO_LINKAGE ${NIMBRO_LINKAGE})
 include(CPack)
 
 if(NIMBRO_TESTS)
@@ -66,13 +82,6 @@ if(NIMBRO_TESTS)
   add_dependencies(nimbro_tests nimbro_man)
 
   set(NIMBRO_PACKAGING_TESTS ${PROJECT_SOURCE_DIR}/tests/packaging)
-  # What the tests expect of the binary follows from how it is linked.
-  get_target_property(NIMBRO_LINK_OPTIONS nimbro LINK_OPTIONS)
-  if("-static" IN_LIST NIMBRO_LINK_OPTIONS)
-    set(NIMBRO_LINKAGE static)
-  else()
-    set(NIMBRO_LINKAGE dynamic)
-  endif()
 
   add_test(NAME packaging.man_page
     COMMAND bash ${NIMBRO_PACKAGING_TESTS}/man_page_test.sh
@@ -83,13 +92,28 @@ if(NIMBRO_TESTS)
   add_test(NAME packaging.completion.zsh
     COMMAND bash ${NIMBRO_PACKAGING_TESTS}/completion_test.sh ${PROJECT_SOURCE_DIR}/completions zsh)
   add_test(NAME packaging.install
-    COMMAND bash ${NIMBRO_PACKAGING_TESTS}/install_test.sh ${PROJECT_BINARY_DIR})
-  add_test(NAME packaging.deb
-    COMMAND bash ${NIMBRO_PACKAGING_TESTS}/deb_package_test.sh
-      ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${PROJECT_VERSION} ${NIMBRO_LINKAGE})
+    COMMAND bash ${NIMBRO_PACKAGING_TESTS}/install_test.sh ${PROJECT_BINARY_DIR} ${NIMBRO_ENGINE})
+  # With the engine built, the unit is checked with it in place.
+  if(NIMBRO_ENGINE)
+    set(NIMBRO_UNIT_TEST_ENGINE ${NIMBRO_ENGINE_DIR})
+  endif()
+  add_test(NAME packaging.unit
+    COMMAND bash ${NIMBRO_PACKAGING_TESTS}/unit_test.sh ${PROJECT_SOURCE_DIR} ${NIMBRO_UNIT_TEST_ENGINE})
+  add_test(NAME packaging.check_other_engine
+    COMMAND bash ${NIMBRO_PACKAGING_TESTS}/check_other_engine_test.sh ${PROJECT_SOURCE_DIR})
+  add_test(NAME packaging.cell
+    COMMAND bash ${NIMBRO_PACKAGING_TESTS}/cell_test.sh ${PROJECT_SOURCE_DIR}/cell $<TARGET_FILE:nimbro>)
   set(NIMBRO_PACKAGING_TEST_NAMES
     packaging.man_page packaging.completion.bash packaging.completion.zsh
-    packaging.install packaging.deb)
+    packaging.install packaging.unit packaging.check_other_engine packaging.cell)
+  if(NOT NIMBRO_ENGINE)
+    # The Debian package is built without the engine: a package may not
+    # install into /usr/local, where nimbro looks for the engine.
+    add_test(NAME packaging.deb
+      COMMAND bash ${NIMBRO_PACKAGING_TESTS}/deb_package_test.sh
+        ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${PROJECT_VERSION} ${NIMBRO_LINKAGE})
+    list(APPEND NIMBRO_PACKAGING_TEST_NAMES packaging.deb)
+  endif()
   if(NIMBRO_LINKAGE STREQUAL "static")
     add_test(NAME packaging.static_binary
       COMMAND bash ${NIMBRO_PACKAGING_TESTS}/static_binary_test.sh $<TARGET_FILE:nimbro>)

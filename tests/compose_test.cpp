@@ -176,7 +176,6 @@ TEST(RunHeadscale, BuildsTheComposeCall) {
       EXPECT_EQ(call.name, c.wantProgram);
       EXPECT_EQ(call.args, wantArgs);
       EXPECT_EQ(call.unsetEnv, run.unsetEnv);
-      EXPECT_EQ(call.in, &f.in);
       EXPECT_EQ(call.out, &f.out);
       EXPECT_EQ(call.err, &f.err);
       EXPECT_EQ(f.out.text, "");

@@ -21,7 +21,7 @@ struct AdminRun : ToolRun {
   }
 };
 
-TEST(EndToEndAdmin, DockerGetsTheVectorAndAFilteredEnvironment) {
+TEST(EndToEndAdmin, DockerGetsTheVectorAFilteredEnvironmentAndNoInput) {
   AdminRun t;
   for (const char* name : {"COMPOSE_FILE", "COMPOSE_PROFILES", "COMPOSE_PROJECT_NAME",
                            "NIMBRO_INSTANCE_ID", "NIMBRO_HEADSCALE_CONFIG", "NIMBRO_TLS_DIR",
@@ -33,6 +33,9 @@ TEST(EndToEndAdmin, DockerGetsTheVectorAndAFilteredEnvironment) {
   TestProcess::Launch launch = t.launch({"admin", "--compose-file", " /srv/cell/compose.yml ", "token",
                                    "create", "--expiration", "90m", "--reusable"});
   launch.env.push_back("NO_EQUALS_SIGN");
+  // A script's piped input stays with the script: Compose would forward it
+  // into the container.
+  launch.stdinData = "a\nb\n";
   const ProcessResult r = runProcess(launch);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const ChildRecord c = t.child();
@@ -47,6 +50,10 @@ TEST(EndToEndAdmin, DockerGetsTheVectorAndAFilteredEnvironment) {
     if (e.find("=leak") == std::string::npos && e.find('=') != std::string::npos) want.push_back(e);
   }
   EXPECT_EQ(c.env, want);
+  ASSERT_EQ(c.descriptors.size(), 3u);
+  EXPECT_EQ(c.descriptors[0], "0 -> /dev/null");
+  EXPECT_EQ(c.fd0Access, "read-only");
+  EXPECT_EQ(c.descriptors[1].substr(0, 11), "1 -> pipe:[");
 }
 
 TEST(EndToEndAdmin, StatusesAndMessages) {

@@ -428,7 +428,8 @@ TEST(EndToEndHostileInput, ClosedStandardDescriptorsInAnyCombination) {
       ASSERT_EQ(c.descriptors.size(), join ? 4u : 3u);
       for (int fd = 0; fd < 3; ++fd) {
         const std::string target = c.descriptors[fd].substr(c.descriptors[fd].find("-> ") + 3);
-        if (closed & (1 << fd)) {
+        // docker never gets the tool's input; /dev/null is opened for it.
+        if ((closed & (1 << fd)) || (!join && fd == 0)) {
           EXPECT_EQ(target, "/dev/null") << "descriptor " << fd;
         } else {
           EXPECT_TRUE(target.starts_with("pipe:[")) << "descriptor " << fd << ": " << target;

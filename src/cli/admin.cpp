@@ -8,6 +8,7 @@
 #include "base/strings.h"
 #include "cli/app.h"
 #include "cli/duration.h"
+#include "cli/expiration.h"
 #include "cli/flags.h"
 
 namespace nimbro {
@@ -185,14 +186,14 @@ Error App::runAdminTokenCreate(const Context& ctx, const std::string& composeFil
                       joinWords(flags.positional()));
   }
 
-  // The duration is read only to check it; headscale gets the text as typed.
   Expected<int64_t> duration = parseDuration(expiration);
   if (!duration || *duration <= 0) {
     return usageError("--expiration deve ser uma duração positiva, como 30m ou 24h");
   }
 
-  std::vector<std::string> headscaleArgs = {
-      "preauthkeys", "create", "--tags", std::string(kTokenTag), "--expiration", expiration};
+  std::vector<std::string> headscaleArgs = {"preauthkeys",  "create",
+                                            "--tags",       std::string(kTokenTag),
+                                            "--expiration", headscaleExpiration(expiration, *duration)};
   if (reusable) headscaleArgs.push_back("--reusable");
   return runHeadscale(ctx, composeFile, headscaleArgs);
 }

@@ -1,5 +1,9 @@
+// Running headscale inside the cell's control service through Docker Compose.
 #include "cli/compose.h"
 
+#include <fcntl.h>
+
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -8,6 +12,8 @@
 #include "cli/admin.h"
 #include "cli/app.h"
 #include "cli/cell_env.h"
+#include "cli/file.h"
+#include "cli/syserr.h"
 #include "cli/workdir.h"
 
 namespace nimbro {
@@ -23,6 +29,16 @@ Expected<std::string> cellEnvFile(const App& app, const std::string& composeFile
   Expected<std::string> dir = workingDirectory();
   if (!dir) return errorf("não foi possível localizar o .env da célula Nimbro: %w", dir.error());
   return joinPath(*dir, ".env");
+}
+
+// Compose forwards its standard input into the container even with -T, so a
+// script's piped input would be swallowed by a headscale command that never
+// reads it.
+Expected<File> openNullInput() {
+  constexpr const char* kPath = "/dev/null";
+  const int fd = ::open(kPath, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return pathError("open", kPath, errno);
+  return File(fd, kPath);
 }
 
 }  // namespace
@@ -60,12 +76,16 @@ Error App::runHeadscale(const Context& ctx, const std::string& composeFile,
   argv.insert(argv.end(), {"--project-name", *project, "exec", "-T", controlService(), "headscale"});
   argv.insert(argv.end(), args.begin(), args.end());
 
+  Expected<File> nullFile = openNullInput();
+  if (!nullFile) return errorf("o comando administrativo do Headscale falhou: %w", nullFile.error());
+  FileStream nullInput(nullFile->fd(), nullFile->name());
+
   const std::string program = dockerBin();
   Error result;
   if (auto* envRunner = dynamic_cast<EnvironmentRunner*>(&runner())) {
-    result = envRunner->RunWithUnsetEnv(ctx, program, argv, in(), out(), err(), composeUnsetEnv);
+    result = envRunner->RunWithUnsetEnv(ctx, program, argv, nullInput, out(), err(), composeUnsetEnv);
   } else {
-    result = runner().Run(ctx, program, argv, in(), out(), err());
+    result = runner().Run(ctx, program, argv, nullInput, out(), err());
   }
   if (result) return errorf("o comando administrativo do Headscale falhou: %w", result);
   return {};

@@ -21,13 +21,13 @@ if ! cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/out" >"$work/cpa
     echo "FAIL cpack -G DEB"
     exit 1
 fi
-deb=$work/out/nimbro_${version}_${arch}.deb
-expect_true "package file name nimbro_${version}_${arch}.deb" test -f "$deb"
+deb=$work/out/nimbro_${version}-1_${arch}.deb
+expect_true "package file name nimbro_${version}-1_${arch}.deb" test -f "$deb"
 [[ -f $deb ]] || finish
 
 field() { dpkg-deb -f "$deb" "$1"; }
 expect_eq "Package" "nimbro" "$(field Package)"
-expect_eq "Version" "$version" "$(field Version)"
+expect_eq "Version" "$version-1" "$(field Version)"
 expect_eq "Architecture" "$arch" "$(field Architecture)"
 expect_eq "Section" "net" "$(field Section)"
 expect_eq "Priority" "optional" "$(field Priority)"
@@ -46,12 +46,19 @@ else
 fi
 
 # Type, mode, owner and path of every regular file; directories apart.
-listing=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $1, $2, $6}' | sort)
-expect_eq "files of the package" \
-    "-rw-r--r-- root/root ./usr/share/bash-completion/completions/nimbro
+listing=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $1, $2, $6}' | LC_ALL=C sort)
+want="-rw-r--r-- root/root ./usr/share/bash-completion/completions/nimbro
+-rw-r--r-- root/root ./usr/share/doc/nimbro/changelog.Debian.gz
+-rw-r--r-- root/root ./usr/share/doc/nimbro/copyright
 -rw-r--r-- root/root ./usr/share/man/man1/nimbro.1.gz
+-rw-r--r-- root/root ./usr/share/nimbro/cell/.env.example
+-rw-r--r-- root/root ./usr/share/nimbro/cell/compose.yml
+-rw-r--r-- root/root ./usr/share/nimbro/cell/config.yaml
 -rw-r--r-- root/root ./usr/share/zsh/vendor-completions/_nimbro
--rwxr-xr-x root/root ./usr/bin/nimbro" "$listing"
+-rwxr-xr-x root/root ./usr/bin/nimbro"
+[[ $linkage == static ]] && want+="
+-rw-r--r-- root/root ./usr/share/lintian/overrides/nimbro"
+expect_eq "files of the package" "$(LC_ALL=C sort <<<"$want")" "$listing"
 expect_eq "no empty site-functions directory" "" \
     "$(dpkg-deb -c "$deb" | awk '{print $6}' | grep site-functions || true)"
 
@@ -68,5 +75,17 @@ expect_true "packaged bash completion is the source script" \
     cmp -s "$work/root/usr/share/bash-completion/completions/nimbro" "$source_dir/completions/nimbro.bash"
 expect_true "packaged zsh completion is the source script" \
     cmp -s "$work/root/usr/share/zsh/vendor-completions/_nimbro" "$source_dir/completions/_nimbro"
+expect_true "the copyright file carries the licence" \
+    bash -c "sed -n 's/^ //p' '$work/root/usr/share/doc/nimbro/copyright' | sed 's/^\\.\$//' | cmp -s - '$source_dir/LICENSE'"
+expect_true "the changelog's latest entry is this version" \
+    bash -c "gzip -dc '$work/root/usr/share/doc/nimbro/changelog.Debian.gz' | head -n 1 | grep -qF 'nimbro ($version-1) '"
+if command -v lintian >/dev/null; then
+    lintian "$deb" >"$work/lintian.log" 2>&1 || true
+    expect_eq "lintian reports no errors" "" "$(grep '^E: ' "$work/lintian.log" || true)"
+fi
+for f in compose.yml config.yaml .env.example; do
+    expect_true "packaged cell/$f is the source file" \
+        cmp -s "$work/root/usr/share/nimbro/cell/$f" "$source_dir/cell/$f"
+done
 
 finish

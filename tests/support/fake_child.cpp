@@ -61,6 +61,16 @@ std::string statusLine(const std::string& key) {
   return "";
 }
 
+std::string accessMode(int fd) {
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0) return "";
+  switch (flags & O_ACCMODE) {
+    case O_RDONLY: return "read-only";
+    case O_WRONLY: return "write-only";
+    default: return "read-write";
+  }
+}
+
 std::string descriptor3() {
   std::ifstream f("/proc/self/fd/3", std::ios::binary);
   if (!f) return "";
@@ -88,6 +98,8 @@ int runFakeChildIfAsked(int argc, char** argv) {
   field(rec, std::to_string(getpid()));
   header(rec, "fd3");
   field(rec, descriptor3());
+  header(rec, "fd0access");
+  field(rec, accessMode(0));
   {
     std::ofstream f(env("NIMBRO_FAKE_RECORD"), std::ios::binary | std::ios::app);
     f << rec;
@@ -134,6 +146,7 @@ ChildRecord readChildRecord(const std::string& path) {
     else if (section == "sigblk") r.sigBlocked = value;
     else if (section == "sigign") r.sigIgnored = value;
     else if (section == "fd3") r.fd3Content = value;
+    else if (section == "fd0access") r.fd0Access = value;
     else if (section == "pid") r.pid = std::atoi(value.c_str());
   }
   return r;

@@ -20,6 +20,7 @@ struct ChildRecord {
   std::vector<std::string> descriptors;  // "N -> target" for each open descriptor
   std::string sigBlocked, sigIgnored;    // hex masks from /proc/self/status
   std::string fd3Content;                // what descriptor 3 held, if open
+  std::string fd0Access;                 // "read-only", "write-only" or "read-write"
   int pid = 0;
   bool present = false;                  // the child ran and wrote a record
 };

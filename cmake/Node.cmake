@@ -1,0 +1,26 @@
+# nimbro's engine daemon as a systemd service (nimbrod.service), the check it
+# runs before starting, and an example of its settings file. Installed with
+# the engine only: without it the unit would start nothing.
+set(NIMBRO_NODE_DIR ${PROJECT_SOURCE_DIR}/node)
+
+# The unit names the engine's path, which follows the prefix given when
+# installing (cmake --install --prefix), so it is written out then. A copy
+# for the configured prefix is written now, for the tests.
+set(NIMBRO_ENGINE_LIBEXEC ${CMAKE_INSTALL_FULL_LIBEXECDIR}/nimbro)
+set(NIMBRO_DOC_DIR ${CMAKE_INSTALL_FULL_DATADIR}/nimbro)
+set(NIMBRO_UNIT ${PROJECT_BINARY_DIR}/node/nimbrod.service)
+configure_file(${NIMBRO_NODE_DIR}/nimbrod.service.in ${NIMBRO_UNIT} @ONLY)
+
+if(NIMBRO_ENGINE)
+  install(CODE "
+    set(NIMBRO_ENGINE_LIBEXEC \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBEXECDIR}/nimbro\")
+    set(NIMBRO_DOC_DIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/nimbro\")
+    configure_file(\"${NIMBRO_NODE_DIR}/nimbrod.service.in\"
+      \"${PROJECT_BINARY_DIR}/node/install/nimbrod.service\" @ONLY)
+    file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/system\"
+      TYPE FILE FILES \"${PROJECT_BINARY_DIR}/node/install/nimbrod.service\")")
+  install(PROGRAMS ${NIMBRO_NODE_DIR}/check-other-engine
+    DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/nimbro)
+  install(FILES ${NIMBRO_NODE_DIR}/nimbrod.default
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/nimbro)
+endif()

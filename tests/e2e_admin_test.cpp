@@ -21,7 +21,7 @@ struct AdminRun : ToolRun {
   }
 };
 
-TEST(EndToEndAdmin, DockerGetsTheVectorAFilteredEnvironmentAndNoInput) {
+TEST(EndToEndAdmin, DockerGetsTheVectorAndAFilteredEnvironment) {
   AdminRun t;
   for (const char* name : {"COMPOSE_FILE", "COMPOSE_PROFILES", "COMPOSE_PROJECT_NAME",
                            "NIMBRO_INSTANCE_ID", "NIMBRO_HEADSCALE_CONFIG", "NIMBRO_TLS_DIR",

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/flags.h"
+#include "cli/duration.h"
 
 namespace nimbro {
 namespace {

@@ -2,28 +2,19 @@
 
 #include <poll.h>
 #include <signal.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <vector>
 
-#include "cli/file.h"
+#include "cli/exit_descriptor.h"
 
 namespace nimbro {
 namespace {
 
-// Without a process descriptor the child's end cannot be polled for; it is
+// Without an exit descriptor the child's end cannot be polled for; it is
 // looked for this often instead.
 constexpr int kReapIntervalMs = 10;
-
-// A descriptor that becomes readable when pid ends, or an empty File when
-// the kernel offers none. It is opened close-on-exec.
-File openPidfd(pid_t pid) {
-  const long fd = syscall(SYS_pidfd_open, pid, 0);
-  return File(fd < 0 ? -1 : static_cast<int>(fd), "pidfd");
-}
 
 // Whether pid is done with: reaped, its status in end, or beyond waiting
 // for, the failure in end. Never blocks unless block is set.
@@ -42,20 +33,20 @@ bool reap(pid_t pid, bool block, ChildEnd& end) {
 
 ChildEnd waitForChild(pid_t pid, const Context& ctx, ChildStreams& streams) {
   ChildEnd end;
-  const File pidfd = openPidfd(pid);
+  const File exitFd = openExitDescriptor(pid);
   bool reaped = false;
   std::vector<pollfd> fds;
 
   while (!reaped || streams.copying()) {
     fds.clear();
-    const bool watchChild = !reaped && pidfd.fd() >= 0;
+    const bool watchChild = !reaped && exitFd.fd() >= 0;
     const bool watchCancel = !reaped && !end.killed && ctx.fd() >= 0;
-    if (watchChild) fds.push_back({pidfd.fd(), POLLIN, 0});
+    if (watchChild) fds.push_back({exitFd.fd(), POLLIN, 0});
     if (watchCancel) fds.push_back({ctx.fd(), POLLIN, 0});
     const size_t firstStream = fds.size();
     streams.addPollFds(fds);
 
-    const int timeout = !reaped && pidfd.fd() < 0 ? kReapIntervalMs : -1;
+    const int timeout = !reaped && exitFd.fd() < 0 ? kReapIntervalMs : -1;
     if (poll(fds.data(), fds.size(), timeout) < 0) {
       if (errno == EINTR || errno == EAGAIN || errno == ENOMEM) continue;
       // Cannot happen with these arguments. Rather than spin or wait on a
@@ -72,7 +63,7 @@ ChildEnd waitForChild(pid_t pid, const Context& ctx, ChildStreams& streams) {
       kill(pid, SIGKILL);
       end.killed = true;
     }
-    if (!reaped && (childReady || pidfd.fd() < 0)) reaped = reap(pid, childReady, end);
+    if (!reaped && (childReady || exitFd.fd() < 0)) reaped = reap(pid, childReady, end);
     streams.copyReady(std::span(fds).subspan(firstStream));
   }
   if (!reaped) reap(pid, true, end);

@@ -17,8 +17,9 @@ void occupyClosedStandardDescriptors();
 void ignoreBrokenPipe();
 
 // Turns the first SIGINT or SIGTERM into cancellation of the run context and
-// absorbs later ones. The signals are blocked and read through a signalfd, so
-// the tool never dies from them while the watch is on, and no thread watches.
+// absorbs later ones. The signals are blocked and read through a descriptor
+// (a signalfd on Linux), so the tool never dies from them while the watch is
+// on, and no thread watches.
 class SignalWatch {
  public:
   SignalWatch();

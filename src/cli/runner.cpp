@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string_view>
 
 #include "cli/child_streams.h"
@@ -12,6 +11,7 @@
 #include "cli/look_path.h"
 #include "cli/spawn.h"
 #include "cli/syserr.h"
+#include "cli/system_text.h"
 
 namespace nimbro {
 namespace {
@@ -46,7 +46,7 @@ std::vector<char*> environmentWithout(std::span<const std::string_view> unset) {
 // The system's description of sig as a fragment: "killed", "segmentation
 // fault".
 std::string signalDescription(int sig) {
-  const char* text = sigdescr_np(sig);
+  const char* text = systemSignalDescription(sig);
   if (text == nullptr) return format("signal %d", sig);
   std::string description(text);
   if (!description.empty() && description[0] >= 'A' && description[0] <= 'Z')

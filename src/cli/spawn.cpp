@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/file.h"
+#include "cli/spawn_close.h"
 #include "cli/syserr.h"
 
 namespace nimbro {
@@ -35,10 +36,8 @@ class SpawnAttributes {
     if (status_ == 0) status_ = posix_spawn_file_actions_adddup2(&actions_, from, to);
   }
 
-  // Closes every descriptor from lowest up in the child, also those the
-  // tool inherited without close-on-exec and cannot know about.
   void closeFrom(int lowest) {
-    if (status_ == 0) status_ = posix_spawn_file_actions_addclosefrom_np(&actions_, lowest);
+    if (status_ == 0) status_ = closeDescriptorsFrom(actions_, flags_, lowest);
   }
 
   // The tool blocks SIGINT and SIGTERM to read them as events and ignores
@@ -55,12 +54,12 @@ class SpawnAttributes {
     sigaddset(&defaults, SIGPIPE);
     status_ = posix_spawnattr_setsigmask(&attr_, &none);
     if (status_ == 0) status_ = posix_spawnattr_setsigdefault(&attr_, &defaults);
-    if (status_ == 0)
-      status_ = posix_spawnattr_setflags(&attr_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    flags_ |= POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
   }
 
   // The error number of the first failed step or of the spawn, 0 on success.
   int spawn(pid_t& pid, const char* path, char* const argv[], char* const envp[]) {
+    if (status_ == 0) status_ = posix_spawnattr_setflags(&attr_, flags_);
     if (status_ == 0) status_ = posix_spawn(&pid, path, &actions_, &attr_, argv, envp);
     return status_;
   }
@@ -70,6 +69,7 @@ class SpawnAttributes {
   posix_spawnattr_t attr_{};
   bool actionsReady_ = false;
   bool attrReady_ = false;
+  short flags_ = 0;
   int status_ = 0;
 };
 

@@ -1,11 +1,12 @@
 #include "cli/syserr.h"
 
-#include <cstring>
+#include "cli/system_text.h"
 
 namespace nimbro {
 
 std::string errnoText(int errnum) {
-  std::string text = strerrordesc_np(errnum) ? strerrordesc_np(errnum) : "";
+  const char* description = systemErrorDescription(errnum);
+  std::string text = description != nullptr ? description : "";
   if (text.empty()) return "errno " + std::to_string(errnum);
   // The system's sentence case reads as a fragment inside the tool's messages.
   if (text[0] >= 'A' && text[0] <= 'Z' && !(text.size() > 1 && text[1] >= 'A' && text[1] <= 'Z'))

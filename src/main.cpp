@@ -14,6 +14,7 @@ constexpr const char* version = NIMBRO_VERSION;
 int run(const std::vector<std::string>& args) {
   nimbro::occupyClosedStandardDescriptors();
   nimbro::ignoreBrokenPipe();
+  nimbro::restoreChildExitSignal();
   nimbro::SignalWatch watch;
   const nimbro::App app = nimbro::New({.version = version});
   const nimbro::Error err = app.Run(watch.context(), args);

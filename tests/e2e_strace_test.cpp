@@ -72,7 +72,8 @@ TEST(EndToEndStrace, ToolNeverReadsTheKeyNorPassesItAsText) {
   const std::vector<TraceLine> lines = readTrace(trace);
   ASSERT_FALSE(lines.empty());
   const int tool = lines.front().pid;
-  const std::regex openedKey("^openat\\(AT_FDCWD, \"" + keyPath + "\", [^)]*\\) = ([0-9]+)$");
+  // The key is opened by its name in its directory, held open beside it.
+  const std::regex openedKey("^openat\\([0-9]+, \"node\\.key\", [^)]*\\) = ([0-9]+)$");
   const std::regex readCall(
       "^(read|pread64|readv|preadv|preadv2|sendfile|copy_file_range|splice)\\(([0-9]+)");
   const std::regex mapCall("^mmap\\([^,]*, [^,]*, [^,]*, [^,]*, ([0-9]+),");

@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -177,14 +178,14 @@ class KeyInspectingRunner final : public Runner, public ExtraFileRunner {
       statOk.push_back(::fstat(fd, &st) == 0);
       inodes.push_back({st.st_dev, st.st_ino});
     }
-    if (removeKey) ::unlink(removeKey->c_str());
+    if (whileRunning) whileRunning();
     return result;
   }
 
   std::vector<int> handed;
   std::vector<bool> statOk;
   std::vector<std::pair<dev_t, ino_t>> inodes;
-  std::optional<std::string> removeKey;
+  std::function<void()> whileRunning;
   Error result;
 };
 
@@ -445,21 +446,65 @@ TEST(RunJoin, WrapsTheEngineFailureKeepingItsExitCode) {
   }
 }
 
-TEST(RunJoin, ReportsAKeyFileThatCouldNotBeRemoved) {
-  auto runner = std::make_shared<KeyInspectingRunner>();
-  JoinHarness h(runner, "linux");
-  // The engine "consumes" the key, so the removal afterwards finds nothing.
-  runner->removeKey = h.key;
+TEST(RunJoin, DeleteTokenRemovesOnlyTheFileHandedOver) {
+  // The key sits in keys/; while the engine runs, the names around it change.
+  ScratchDir decoyDir;
+  const std::string decoy = decoyDir.join("key");
+  struct Case {
+    const char* name;
+    std::function<void(const std::string& dir)> whileRunning;
+    std::string cause;        // empty when the removal succeeds
+    const char* removed;      // relative to the harness directory, or null
+    const char* kept;         // likewise
+  } cases[] = {
+      {"nothing changed", [](const std::string&) {}, "", "keys/key", nullptr},
+      {"the engine removed the key",
+       [](const std::string& dir) { ::unlink((dir + "/keys/key").c_str()); },
+       "no such file or directory", nullptr, nullptr},
+      {"the directory moved and a link to another took its place",
+       [&](const std::string& dir) {
+         ASSERT_EQ(::rename((dir + "/keys").c_str(), (dir + "/moved").c_str()), 0);
+         ASSERT_EQ(::symlink(decoyDir.path().c_str(), (dir + "/keys").c_str()), 0);
+       },
+       "", "moved/key", nullptr},
+      {"another file renamed onto the key's name",
+       [](const std::string& dir) {
+         writeFileWithMode(dir + "/keys/other", "other\n", 0600);
+         ASSERT_EQ(::rename((dir + "/keys/other").c_str(), (dir + "/keys/key").c_str()), 0);
+       },
+       "o arquivo mudou desde que foi verificado", nullptr, "keys/key"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeFileWithMode(decoy, "decoy\n", 0600);
+    auto runner = std::make_shared<KeyInspectingRunner>();
+    JoinHarness h(runner, "linux");
+    ASSERT_EQ(::mkdir(h.dir.join("keys").c_str(), 0700), 0);
+    const std::string key = h.dir.join("keys/key");
+    writeFileWithMode(key, "tskey-auth-1\n", 0600);
+    runner->whileRunning = [&] { c.whileRunning(h.dir.path()); };
 
-  Error err = h.join(withKey(h.key, {"--delete-token"}));
+    Error err = h.join(withKey(key, {"--delete-token"}));
 
-  ASSERT_TRUE(err);
-  EXPECT_EQ(err.message(),
-            "entrada na rede concluída, mas não foi possível remover o arquivo de token \"" +
-                h.key + "\": remove " + h.key + ": no such file or directory");
-  EXPECT_EQ(err.kind(), ErrorKind::Plain);
-  EXPECT_EQ(err.cause().message(), "remove " + h.key + ": no such file or directory");
-  EXPECT_EQ(runner->handed.size(), 1u);
+    if (c.cause.empty()) {
+      EXPECT_FALSE(err) << err.message();
+    } else {
+      ASSERT_TRUE(err);
+      EXPECT_EQ(err.message(),
+                "entrada na rede concluída, mas não foi possível remover o arquivo de token \"" +
+                    key + "\": remove " + key + ": " + c.cause);
+      EXPECT_EQ(err.kind(), ErrorKind::Plain);
+      EXPECT_EQ(exitStatus(err), 1);
+    }
+    if (c.removed) {
+      EXPECT_FALSE(pathExists(h.dir.join(c.removed)));
+    }
+    if (c.kept) {
+      EXPECT_TRUE(pathExists(h.dir.join(c.kept)));
+    }
+    EXPECT_TRUE(pathExists(decoy)) << "a file never handed over was removed";
+    EXPECT_EQ(runner->handed.size(), 1u);
+  }
 }
 
 }  // namespace

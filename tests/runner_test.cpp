@@ -130,20 +130,22 @@ class FailingReader final : public Reader {
   }
 };
 
-// Cancels the run as soon as the child's first output arrives, which proves
-// the child is running.
+// Cancels the run as soon as the child's output holds trigger (by default
+// as soon as any arrives, which proves the child is running).
 class CancellingWriter final : public Writer {
  public:
-  explicit CancellingWriter(CancelSource& source) : source_(source) {}
+  explicit CancellingWriter(CancelSource& source, std::string trigger = {})
+      : source_(source), trigger_(std::move(trigger)) {}
   Error write(std::string_view data) override {
     text += data;
-    source_.cancel();
+    if (text.find(trigger_) != std::string::npos) source_.cancel();
     return {};
   }
   std::string text;
 
  private:
   CancelSource& source_;
+  std::string trigger_;
 };
 
 std::string pattern(size_t size) {
@@ -467,6 +469,27 @@ TEST_F(RunnerTest, CancelledWhileRunningKillsTheChild) {
   ASSERT_GT(pid, 0);
   EXPECT_EQ(kill(pid, 0), -1);
   EXPECT_EQ(errno, ESRCH);
+}
+
+TEST_F(RunnerTest, CancelledWhileAnOrphanHoldsThePipe) {
+  // The child ends at once; its own child waits until the tool has reaped
+  // it (a zombie still answers kill -0), then writes its pid, which cancels
+  // the run, and keeps the output pipe open for 30 seconds.
+  CancelSource source;
+  StringReader in;
+  CancellingWriter out(source, "orphan ");
+  StringWriter err;
+  const std::string script =
+      "(while kill -0 $$ 2>/dev/null; do sleep 0.01; done;"
+      " exec sh -c 'echo orphan $$; exec sleep 30') & echo started";
+  const Error e = runner_.Run(source.context(), "/bin/sh", {"-c", script}, in, out, err);
+  EXPECT_EQ(e ? e.message() : "", "context canceled");
+  EXPECT_EQ(ExitCode(e), -1);
+  const size_t at = out.text.find("orphan ");
+  ASSERT_NE(at, std::string::npos) << out.text;
+  const pid_t orphan = std::atoi(out.text.c_str() + at + 7);
+  ASSERT_GT(orphan, 0);
+  EXPECT_EQ(kill(orphan, SIGKILL), 0);
 }
 
 TEST_F(RunnerTest, ChildStartsWithDefaultSignalState) {

@@ -14,6 +14,9 @@ namespace nimbro {
 namespace {
 
 constexpr size_t kChunk = 64 * 1024;
+// Reads enough to empty the largest pipe an unprivileged process can make;
+// a writer that keeps filling it is not waited for.
+constexpr int kMaxDrainReads = 16;
 
 struct Pipe {
   File toolEnd;
@@ -154,7 +157,7 @@ void ChildStreams::copyInput(InputCopy& c) {
   c.pipe.close();
 }
 
-void ChildStreams::copyOutput(OutputCopy& c) {
+bool ChildStreams::copyOutput(OutputCopy& c) {
   char buf[kChunk];
   const ssize_t n = ::read(c.pipe.fd(), buf, sizeof buf);
   if (n > 0) {
@@ -162,12 +165,24 @@ void ChildStreams::copyOutput(OutputCopy& c) {
       fail(std::move(e));
       // Nobody takes the rest: the child learns so from its next write.
       c.pipe.close();
+      return false;
     }
-    return;
+    return true;
   }
-  if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;
+  if (n < 0 && errno == EINTR) return true;
+  if (n < 0 && errno == EAGAIN) return false;
   if (n < 0) fail(pathError("read", "|0", errno));
   c.pipe.close();
+  return false;
+}
+
+void ChildStreams::stopCopying() {
+  for (OutputCopy& c : outputs_) {
+    for (int i = 0; i < kMaxDrainReads && c.pipe.fd() >= 0 && copyOutput(c); ++i) {
+    }
+    c.pipe.close();
+  }
+  if (input_) input_->pipe.close();
 }
 
 void ChildStreams::fail(Error err) {

@@ -35,6 +35,9 @@ class ChildStreams {
   void addPollFds(std::vector<pollfd>& fds) const;
   // Copies what the readiness in fds allows, without blocking on a pipe.
   void copyReady(std::span<const pollfd> fds);
+  // Copies what the pipes from the child already hold, without waiting for
+  // more, and closes the tool's end of every pipe.
+  void stopCopying();
   // The first copying failure, if any.
   const Error& copyError() const { return copyError_; }
 
@@ -51,7 +54,8 @@ class ChildStreams {
   };
 
   void copyInput(InputCopy& c);
-  void copyOutput(OutputCopy& c);
+  // Whether the read brought data; false once the pipe is empty or closed.
+  bool copyOutput(OutputCopy& c);
   void fail(Error err);
 
   std::array<int, 3> childFds_{-1, -1, -1};

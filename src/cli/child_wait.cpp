@@ -40,7 +40,7 @@ ChildEnd waitForChild(pid_t pid, const Context& ctx, ChildStreams& streams) {
   while (!reaped || streams.copying()) {
     fds.clear();
     const bool watchChild = !reaped && exitFd.fd() >= 0;
-    const bool watchCancel = !reaped && !end.killed && ctx.fd() >= 0;
+    const bool watchCancel = !end.cancelled && ctx.fd() >= 0;
     if (watchChild) fds.push_back({exitFd.fd(), POLLIN, 0});
     if (watchCancel) fds.push_back({ctx.fd(), POLLIN, 0});
     const size_t firstStream = fds.size();
@@ -59,12 +59,13 @@ ChildEnd waitForChild(pid_t pid, const Context& ctx, ChildStreams& streams) {
     const bool childReady = watchChild && fds[i++].revents != 0;
     const bool cancelled = watchCancel && fds[i++].revents != 0;
     if (cancelled) {
+      end.cancelled = true;
       // Not yet reaped, so pid still names our child and nobody else.
-      kill(pid, SIGKILL);
-      end.killed = true;
+      if (!reaped) kill(pid, SIGKILL);
     }
     if (!reaped && (childReady || exitFd.fd() < 0)) reaped = reap(pid, childReady, end);
     streams.copyReady(std::span(fds).subspan(firstStream));
+    if (end.cancelled && reaped) streams.stopCopying();
   }
   if (!reaped) reap(pid, true, end);
   return end;

@@ -1,8 +1,6 @@
 // The join command: attaches this machine to the network by running the
 // engine's "up" once, with the pre-authorisation key handed over as an open
 // file rather than as text.
-#include <unistd.h>
-#include <cerrno>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,7 +10,6 @@
 #include "cli/app.h"
 #include "cli/control_url.h"
 #include "cli/flags.h"
-#include "cli/syserr.h"
 #include "cli/token.h"
 
 namespace nimbro {
@@ -110,12 +107,12 @@ std::vector<std::string> engineUpArgs(std::vector<std::string> prefix, const joi
   return args;
 }
 
-Error removeTokenFile(const std::string& path) {
-  if (::unlink(path.c_str()) == 0) return {};
-  int unlinkErrno = errno;
+Error removeJoinedTokenFile(const TokenFile& token) {
+  Error removeErr = removeTokenFile(token);
+  if (!removeErr) return {};
   return errorf(
-      "entrada na rede concluída, mas não foi possível remover o arquivo de token %q: %w", path,
-      pathError("remove", path, unlinkErrno));
+      "entrada na rede concluída, mas não foi possível remover o arquivo de token %q: %w",
+      token.path, removeErr);
 }
 
 }  // namespace
@@ -153,7 +150,7 @@ Error App::runJoin(const Context& ctx, const std::vector<std::string>& args) con
   }
   if (runErr) return errorf("não foi possível entrar na rede Nimbro: %w", runErr);
 
-  if (opts.deleteToken) return removeTokenFile(token->path);
+  if (opts.deleteToken) return removeJoinedTokenFile(*token);
   return {};
 }
 

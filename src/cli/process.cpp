@@ -20,4 +20,6 @@ void occupyClosedStandardDescriptors() {
 
 void ignoreBrokenPipe() { signal(SIGPIPE, SIG_IGN); }
 
+void restoreChildExitSignal() { signal(SIGCHLD, SIG_DFL); }
+
 }  // namespace nimbro

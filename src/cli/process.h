@@ -16,6 +16,11 @@ void occupyClosedStandardDescriptors();
 // death. Children get the default disposition back when they start.
 void ignoreBrokenPipe();
 
+// Gives SIGCHLD its default effect back. An ignored SIGCHLD survives exec
+// (some supervisors start programs so); the kernel would then reap the
+// tool's children itself and their exit status would be lost to the wait.
+void restoreChildExitSignal();
+
 // Turns the first SIGINT or SIGTERM into cancellation of the run context and
 // absorbs later ones. The signals are blocked and read through a descriptor
 // (a signalfd on Linux), so the tool never dies from them while the watch is

@@ -88,7 +88,7 @@ Error runChild(const Context& ctx, const std::string& name, const std::vector<st
   if (Error e = endError(end)) return e;
   // The kill may have met a child that was already exiting on its own; the
   // run was still cancelled and does not count as a success.
-  if (end.killed) return Error::plain(kContextCanceled);
+  if (end.cancelled) return Error::plain(kContextCanceled);
   // A copying failure matters only when the child itself succeeded: after a
   // failed child it is more likely a consequence than a cause.
   return streams.copyError();

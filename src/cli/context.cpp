@@ -1,10 +1,11 @@
 #include "cli/context.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
+
+#include "cli/cloexec_pipe.h"
 
 namespace nimbro {
 
@@ -20,7 +21,7 @@ bool Context::cancelled() const {
 
 CancelSource::CancelSource() {
   int fds[2];
-  if (pipe2(fds, O_CLOEXEC) == 0) {
+  if (openCloexecPipe(fds) == 0) {
     readFd_ = fds[0];
     writeFd_ = fds[1];
   }

@@ -13,6 +13,10 @@
 #include "cli/syserr.h"
 #include "cli/system_text.h"
 
+// The process environment. POSIX leaves its declaration to the program;
+// only some C libraries declare it in <unistd.h>.
+extern char** environ;
+
 namespace nimbro {
 namespace {
 

@@ -12,11 +12,13 @@
 #include <string_view>
 
 #include "cli/read_file.h"
+#include "support/cancel_source.h"
 #include "support/key_files.h"
 
 namespace nimbro {
 namespace {
 
+using testing::CancelSource;
 using testing::ScratchDir;
 
 // Replaces every "<path>" in text with path.
@@ -273,13 +275,13 @@ TEST(ReadFile, FifoWithoutWriterEndsOnCancellation) {
   Expected<std::string> got = readFile(cancel.context(), fifo);
   ASSERT_FALSE(got);
   EXPECT_EQ(got.error().message(), "context canceled");
-  EXPECT_EQ(got.error().kind(), ErrorKind::Plain);
+  EXPECT_EQ(got.error().kind(), ErrorKind::Canceled);
 
   // The reader of the project name passes the cancellation on as it is.
   Expected<std::string> name = composeProjectNameFromEnvFile(cancel.context(), fifo);
   ASSERT_FALSE(name);
   EXPECT_EQ(name.error().message(), "context canceled");
-  EXPECT_FALSE(IsUsageError(name.error()));
+  EXPECT_EQ(name.error().kind(), ErrorKind::Canceled);
 }
 
 TEST(ReadFile, FifoCancelledFromAnotherProcessWhileWaiting) {

@@ -9,12 +9,14 @@
 #include <vector>
 
 #include "cli/app.h"
+#include "support/cancel_source.h"
 #include "support/fakes.h"
 #include "support/key_files.h"
 
 namespace nimbro {
 namespace {
 
+using testing::CancelSource;
 using testing::EnvFakeRunner;
 using testing::PlainRunner;
 using testing::RecordedCall;

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "cli/flags.h"
+#include "cli/duration.h"
 
 namespace nimbro {
 namespace {
@@ -105,44 +105,42 @@ TEST(ParseDurationTest, Refused) {
   }
 }
 
-TEST(FormatDurationTest, Texts) {
+TEST(ParseDurationTest, FractionsAsTheEngineReadsThem) {
+  // The engine and the control server read these with Go's time package;
+  // the values are what it gives. A fraction computed in another order or
+  // precision lands a nanosecond or more away, and the tool would accept a
+  // time-out or an expiration that the engine reads differently.
   struct Case {
-    int64_t ns;
     const char* text;
+    int64_t ns;
   };
   const Case cases[] = {
-      {0, "0s"},
-      {1, "1ns"},
-      {999, "999ns"},
-      {kMicro, "1\u00b5s"},
-      {1100, "1.1\u00b5s"},
-      {2 * kMilli + 200 * kMicro, "2.2ms"},
-      {250 * kMilli, "250ms"},
-      {kSecond + 500 * kMilli, "1.5s"},
-      {3 * kSecond + 1, "3.000000001s"},
-      {4 * kMinute + 5 * kSecond, "4m5s"},
-      {90 * kMinute, "1h30m0s"},
-      {5 * kHour + 6 * kMinute + 7 * kSecond + kMilli, "5h6m7.001s"},
-      {-5 * kMinute, "-5m0s"},
-      {-1, "-1ns"},
-      {kMax, "2562047h47m16.854775807s"},
-      {kMin, "-2562047h47m16.854775808s"},
+      {"0.3s", 300000000},
+      {"1.1h", 3960000000000},
+      {"0.291h", 1047600000000},
+      {"0.5185s", 518500000},
+      {"0.92876311h", 3343547196000},
+      {"0.5567555678m", 33405334068},
+      {"0.000000001h", 3600},
+      {"0.0000000001h", 360},
+      {"1.000000001h", 3600000003600},
+      {"0.333333333333s", 333333333},
+      {"0.9999999999s", 999999999},
+      {"1.9999999999ns", 1},
+      {"0.123456789s", 123456789},
+      {"59.999999999m", 3599999999940},
+      {"2562047.7880152155h", 9223372036854775800},
+      {"0.5us", 500},
+      {"0.0000001ms", 0},
+      {"1.1111111111111111111h", 4000000000000},
+      {"3.3ms3.3us3.3ns", 3303303},
+      {".1h.1m.1s", 366100000000},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    EXPECT_EQ(formatDuration(c.ns), c.text);
-  }
-}
-
-TEST(FormatDurationTest, ReadsBack) {
-  const int64_t cases[] = {0,         1,      -1,    999,   1000,       1001,   kMilli - 1,   kSecond - 1,
-                           kSecond,   -kHour, kMax,  kMin,  kMax - 1,   kMin + 1, 59 * kSecond, 61 * kMinute + 1};
-  for (int64_t ns : cases) {
-    SCOPED_TRACE(ns);
-    std::string text = formatDuration(ns);
-    Expected<int64_t> back = parseDuration(text);
-    ASSERT_TRUE(back) << text;
-    EXPECT_EQ(*back, ns) << text;
+    Expected<int64_t> got = parseDuration(c.text);
+    ASSERT_TRUE(got) << got.error().message();
+    EXPECT_EQ(*got, c.ns);
   }
 }
 

@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "base/quote.h"
-#include "cli/errors.h"
+#include "base/error.h"
 
 namespace nimbro {
 namespace {
@@ -35,7 +34,7 @@ TEST(Quote, EscapesLikeTheMessagesNeed) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(quote(c.in), c.want);
+    EXPECT_EQ(format("%q", c.in), c.want);
   }
 }
 
@@ -65,6 +64,27 @@ TEST(Format, FillsVerbs) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(c.got, c.want);
+  }
+}
+
+TEST(Format, ReportsTheErrorThatPercentWTook) {
+  const Error first = Error::plain("first"), second = Error::plain("second");
+  struct Case {
+    const char* name;
+    Formatted got;
+    const Error* want;
+  } cases[] = {
+      {"after an error under v", formatWrapping("%v: %w", {first, second}), &second},
+      {"the first of two", formatWrapping("%w %w", {first, second}), &first},
+      {"after an escaped percent", formatWrapping("%%w %w", {first}), &first},
+      {"after a string", formatWrapping("%s %w", {"a", second}), &second},
+      {"w on a string takes nothing", formatWrapping("%w %v", {"a", first}), nullptr},
+      {"w without an argument", formatWrapping("%v %w", {first}), nullptr},
+      {"no w", formatWrapping("%v %s", {first, second}), nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.got.wrapped, c.want);
   }
 }
 

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/cancel_source.h"
 #include "support/fake_child.h"
 #include "support/fakes.h"
 #include "support/process.h"
@@ -23,6 +24,7 @@
 namespace nimbro {
 namespace {
 
+using testing::CancelSource;
 using testing::readChildRecord;
 using testing::StringReader;
 using testing::StringWriter;
@@ -521,7 +523,7 @@ TEST_F(RunnerTest, CancelledWhileAnOrphanHoldsThePipe) {
       " exec sh -c 'echo orphan $$; exec sleep 30') & echo started";
   const Error e = runner_.Run(source.context(), "/bin/sh", {"-c", script}, in, out, err);
   EXPECT_EQ(e ? e.message() : "", "context canceled");
-  EXPECT_EQ(ExitCode(e), -1);
+  EXPECT_EQ(e.kind(), ErrorKind::Canceled);
   const size_t at = out.text.find("orphan ");
   ASSERT_NE(at, std::string::npos) << out.text;
   const pid_t orphan = std::atoi(out.text.c_str() + at + 7);

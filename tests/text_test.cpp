@@ -30,6 +30,26 @@ TEST(TrimSpace, RemovesUnicodeWhiteSpaceOnly) {
   }
 }
 
+TEST(LowerFirstLetter, TurnsSystemSentencesIntoFragments) {
+  // The system's texts for errors and signals both pass here, so "CPU time
+  // limit exceeded" keeps its acronym in either.
+  struct Case {
+    const char* in;
+    const char* want;
+  } cases[] = {
+      {"No such file or directory", "no such file or directory"},
+      {"Killed", "killed"},
+      {"CPU time limit exceeded", "CPU time limit exceeded"},
+      {"already lower", "already lower"},
+      {"X", "x"},
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.in);
+    EXPECT_EQ(lowerFirstLetter(c.in), c.want);
+  }
+}
+
 TEST(Unicode, PrintableAndFolding) {
   EXPECT_TRUE(isPrint(' '));
   EXPECT_FALSE(isPrint(0x00a0));

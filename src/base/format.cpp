@@ -2,8 +2,8 @@
 
 #include <charconv>
 
+#include "base/error.h"
 #include "base/quote.h"
-#include "cli/errors.h"
 
 namespace nimbro {
 namespace {
@@ -53,36 +53,43 @@ void appendBadVerb(std::string& out, char verb, const FormatArg& a) {
   out += ')';
 }
 
-void appendVerb(std::string& out, char verb, const FormatArg& a) {
+// Returns whether the verb was a %w that took its Error argument.
+bool appendVerb(std::string& out, char verb, const FormatArg& a) {
   const bool isError = a.type() == FormatArg::Type::Error;
   switch (verb) {
     case 'v':
       appendValue(out, a);
-      return;
+      return false;
     case 'd':
       if (!isInteger(a)) break;
       appendInt(out, a);
-      return;
+      return false;
     case 's':
       if (isInteger(a)) break;
       out += text(a);
-      return;
+      return false;
     case 'q':
       if (isInteger(a)) break;
       appendQuoted(out, text(a));
-      return;
+      return false;
     case 'w':
       if (!isError) break;
       out += text(a);
-      return;
+      return true;
   }
   appendBadVerb(out, verb, a);
+  return false;
 }
 
 }  // namespace
 
 std::string formatArgs(std::string_view fmt, std::initializer_list<FormatArg> args) {
-  std::string out;
+  return formatWrapping(fmt, args).text;
+}
+
+Formatted formatWrapping(std::string_view fmt, std::initializer_list<FormatArg> args) {
+  Formatted result;
+  std::string& out = result.text;
   out.reserve(fmt.size() + 32);
   auto next = args.begin();
   for (size_t i = 0; i < fmt.size(); ++i) {
@@ -103,7 +110,8 @@ std::string formatArgs(std::string_view fmt, std::initializer_list<FormatArg> ar
       out += verb;
       out += "(MISSING)";
     } else {
-      appendVerb(out, verb, *next++);
+      const FormatArg& arg = *next++;
+      if (appendVerb(out, verb, arg) && result.wrapped == nullptr) result.wrapped = &arg.error();
     }
   }
   if (next != args.end()) {
@@ -116,7 +124,7 @@ std::string formatArgs(std::string_view fmt, std::initializer_list<FormatArg> ar
     }
     out += ')';
   }
-  return out;
+  return result;
 }
 
 }  // namespace nimbro

@@ -50,6 +50,14 @@ class FormatArg {
 // %v, %q and %w.
 std::string formatArgs(std::string_view fmt, std::initializer_list<FormatArg> args);
 
+struct Formatted {
+  std::string text;
+  const Error* wrapped = nullptr;  // the Error argument the first %w took, if any
+};
+// As formatArgs, and which argument a %w verb consumed, so an error made from
+// the text can keep it as its cause.
+Formatted formatWrapping(std::string_view fmt, std::initializer_list<FormatArg> args);
+
 template <typename... Args>
 std::string format(std::string_view fmt, const Args&... args) {
   return formatArgs(fmt, {FormatArg(args)...});

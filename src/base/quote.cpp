@@ -57,11 +57,4 @@ void appendQuoted(std::string& out, std::string_view s) {
   out += '"';
 }
 
-std::string quote(std::string_view s) {
-  std::string out;
-  out.reserve(s.size() + 2);
-  appendQuoted(out, s);
-  return out;
-}
-
 }  // namespace nimbro

@@ -40,4 +40,18 @@ std::string joinWords(std::span<const std::string> words) {
   return out;
 }
 
+int hexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string lowerFirstLetter(std::string s) {
+  const auto isCapital = [](char c) { return c >= 'A' && c <= 'Z'; };
+  if (!s.empty() && isCapital(s[0]) && !(s.size() > 1 && isCapital(s[1])))
+    s[0] = static_cast<char>(s[0] - 'A' + 'a');
+  return s;
+}
+
 }  // namespace nimbro

@@ -11,5 +11,11 @@ namespace nimbro {
 std::string_view trimSpace(std::string_view s);
 // The words joined by single spaces.
 std::string joinWords(std::span<const std::string> words);
+// The value of a hexadecimal digit of either case; -1 for any other byte.
+int hexDigitValue(char c);
+// s with its first letter lower-cased when it is an ASCII capital that
+// starts a word, not an acronym: "No such file" reads "no such file", "CPU
+// time limit exceeded" stays.
+std::string lowerFirstLetter(std::string s);
 
 }  // namespace nimbro

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
 #include <string_view>
 
 namespace nimbro {
@@ -17,7 +16,5 @@ struct DecodedRune {
 // Decodes the first character of s. Overlong forms, surrogates and values
 // beyond U+10FFFF are invalid and consume one byte.
 DecodedRune decodeRune(std::string_view s);
-bool isValidUtf8(std::string_view s);
-void appendRune(std::string& out, char32_t r);
 
 }  // namespace nimbro

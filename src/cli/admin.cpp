@@ -7,6 +7,7 @@
 
 #include "base/strings.h"
 #include "cli/app.h"
+#include "cli/duration.h"
 #include "cli/flags.h"
 
 namespace nimbro {

@@ -47,7 +47,7 @@ Expected<std::string> composeProjectNameFromEnvFile(const Context& ctx, std::str
   Expected<std::string> content = readFile(ctx, path);
   if (!content) {
     Error err = content.error();
-    if (err.message() == kContextCanceled) return err;
+    if (err.kind() == ErrorKind::Canceled) return err;
     return usageError("não foi possível ler o .env da célula Nimbro %q: %v", path, err);
   }
 

@@ -12,7 +12,7 @@ namespace nimbro {
 
 // Reads the whole file at path and returns NIMBRO_INSTANCE_ID's value as the
 // Compose project name. A bad or unreadable file is a usage error; a
-// cancellation while the read waits (a FIFO, a terminal) is the plain error
+// cancellation while the read waits (a FIFO, a terminal) is the cancellation
 // "context canceled".
 Expected<std::string> composeProjectNameFromEnvFile(const Context& ctx, std::string_view path);
 // line (already trimmed) without a leading "export" keyword.

@@ -1,4 +1,5 @@
-// Running headscale inside the cell's control service through Docker Compose.
+#include "cli/compose.h"
+
 #include <string>
 #include <vector>
 

@@ -23,23 +23,4 @@ class Context {
   int fd_ = -1;
 };
 
-// A context cancelled by hand; used where no signal drives cancellation.
-class CancelSource {
- public:
-  CancelSource();
-  ~CancelSource();
-  CancelSource(const CancelSource&) = delete;
-  CancelSource& operator=(const CancelSource&) = delete;
-
-  Context context() const { return Context(readFd_); }
-  void cancel();
-
- private:
-  int readFd_ = -1;
-  int writeFd_ = -1;
-};
-
-// The error of an operation that ends because the run was cancelled.
-inline constexpr const char* kContextCanceled = "context canceled";
-
 }  // namespace nimbro

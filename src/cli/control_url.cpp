@@ -1,7 +1,7 @@
 #include "cli/control_url.h"
 
 #include "base/unicode.h"
-#include "cli/flags.h"
+#include "cli/duration.h"
 #include "cli/ip_addr.h"
 #include "cli/request_uri.h"
 

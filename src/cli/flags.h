@@ -4,7 +4,6 @@
 // command decides what the user sees.
 #pragma once
 
-#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
@@ -49,12 +48,4 @@ class FlagSet {
 
 // A new, empty option set labelled name.
 FlagSet newFlagSet(std::string name);
-
-// Reads a duration ("1h30m", "1.5h", "-5m", "0") into nanoseconds. Fails on
-// anything else and on a total beyond the signed 64-bit range.
-Expected<int64_t> parseDuration(std::string_view text);
-// Writes a duration the way parseDuration reads it back: "1h30m0s", "1.5s",
-// "250ms", "1µs", "0s", "-5m0s".
-std::string formatDuration(int64_t ns);
-
 }  // namespace nimbro

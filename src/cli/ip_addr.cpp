@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "base/strings.h"
+
 namespace nimbro {
 namespace {
 
@@ -34,13 +36,6 @@ std::optional<std::array<uint8_t, 4>> parseIPv4Fields(std::string_view s) {
   return fields;
 }
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 }  // namespace
 
 std::optional<IPAddress> parseIPv4Address(std::string_view text) {
@@ -70,7 +65,7 @@ std::optional<IPAddress> parseIPv6Address(std::string_view text) {
     size_t off = 0;
     uint32_t acc = 0;
     for (; off < s.size(); ++off) {
-      int h = hexValue(s[off]);
+      int h = hexDigitValue(s[off]);
       if (h < 0) break;
       if (off > 3) return std::nullopt;
       acc = (acc << 4) + static_cast<uint32_t>(h);

@@ -9,22 +9,12 @@
 #include <cerrno>
 #include <limits>
 
+#include "cli/file.h"
 #include "cli/syserr.h"
 
 namespace nimbro {
 
 namespace {
-
-class FdCloser {
- public:
-  explicit FdCloser(int fd) : fd_(fd) {}
-  ~FdCloser() { ::close(fd_); }
-  FdCloser(const FdCloser&) = delete;
-  FdCloser& operator=(const FdCloser&) = delete;
-
- private:
-  int fd_;
-};
 
 // A cell's .env is a few lines. Nothing near this size is one, and an endless
 // source (/dev/zero, a FIFO fed forever) must end in an error, not in the
@@ -61,9 +51,9 @@ Expected<std::string> readFile(const Context& ctx, std::string_view path) {
   const std::string name(path);
   // Non-blocking, so a FIFO without a writer opens at once instead of holding
   // the tool beyond cancellation.
-  int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return pathError("open", path, errno);
-  FdCloser closer(fd);
+  const File file(fd, name);
 
   // A FIFO that no writer has opened yet reads as an immediate end of file,
   // so anything but a regular file is polled before it is first read.
@@ -79,7 +69,7 @@ Expected<std::string> readFile(const Context& ctx, std::string_view path) {
     if (mustWait) {
       switch (waitReadable(ctx, fd)) {
         case Wait::Cancelled:
-          return Error::plain(kContextCanceled);
+          return Error::canceled();
         case Wait::Failed:
           return pathError("read", path, errno);
         case Wait::Ready:
@@ -88,7 +78,7 @@ Expected<std::string> readFile(const Context& ctx, std::string_view path) {
       mustWait = false;
     } else if (!regular && ctx.cancelled()) {
       // A device that never runs dry is never polled; ask between reads.
-      return Error::plain(kContextCanceled);
+      return Error::canceled();
     }
     if (used == data.size()) {
       if (used > kMaxFileSize) return pathError("read", path, EFBIG);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/strings.h"
 #include "cli/ip_addr.h"
 
 namespace nimbro {
@@ -25,13 +26,6 @@ bool isUserInfoByte(unsigned char c) {
   return std::string_view("-._:~!$&'()*+,;=%@").find(static_cast<char>(c)) != std::string_view::npos;
 }
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 Error parseError(std::string_view what, std::string_view text) {
   return Error::plain(format("parse %q: %s", text, what));
 }
@@ -46,11 +40,11 @@ Expected<std::string> unescape(std::string_view s, Part part) {
   for (size_t i = 0; i < s.size();) {
     auto c = static_cast<unsigned char>(s[i]);
     if (c == '%') {
-      if (i + 2 >= s.size() || hexValue(s[i + 1]) < 0 || hexValue(s[i + 2]) < 0) {
+      if (i + 2 >= s.size() || hexDigitValue(s[i + 1]) < 0 || hexDigitValue(s[i + 2]) < 0) {
         return parseError("invalid URL escape", s);
       }
-      int high = hexValue(s[i + 1]);
-      auto value = static_cast<unsigned char>(high << 4 | hexValue(s[i + 2]));
+      int high = hexDigitValue(s[i + 1]);
+      auto value = static_cast<unsigned char>(high << 4 | hexDigitValue(s[i + 2]));
       bool percent = s.substr(i, 3) == "%25";
       if (part == Part::Host && high < 8 && !percent) return parseError("invalid URL escape", s);
       if (part == Part::Zone && !percent && value != ' ' && !(value < 0x80 && isRawHostByte(value))) {

@@ -11,7 +11,6 @@
 #include "cli/look_path.h"
 #include "cli/spawn.h"
 #include "cli/syserr.h"
-#include "cli/system_text.h"
 
 // The process environment. POSIX leaves its declaration to the program;
 // only some C libraries declare it in <unistd.h>.
@@ -47,17 +46,6 @@ std::vector<char*> environmentWithout(std::span<const std::string_view> unset) {
   return env;
 }
 
-// The system's description of sig as a fragment: "killed", "segmentation
-// fault".
-std::string signalDescription(int sig) {
-  const char* text = systemSignalDescription(sig);
-  if (text == nullptr) return format("signal %d", sig);
-  std::string description(text);
-  if (!description.empty() && description[0] >= 'A' && description[0] <= 'Z')
-    description[0] = static_cast<char>(description[0] - 'A' + 'a');
-  return description;
-}
-
 Error endError(const ChildEnd& end) {
   if (end.waitErrno != 0) return errorf("wait: %s", errnoText(end.waitErrno));
   if (WIFEXITED(end.status)) {
@@ -65,7 +53,7 @@ Error endError(const ChildEnd& end) {
     if (code == 0) return {};
     return Error::exit(format("exit status %d", code), code);
   }
-  std::string text = "signal: " + signalDescription(WTERMSIG(end.status));
+  std::string text = "signal: " + signalText(WTERMSIG(end.status));
   if (WCOREDUMP(end.status)) text += " (core dumped)";
   return Error::exit(std::move(text), -1);
 }
@@ -75,7 +63,7 @@ Error runChild(const Context& ctx, const std::string& name, const std::vector<st
                char* const envp[]) {
   const Expected<std::string> path = programPath(name);
   if (!path) return path.error();
-  if (ctx.cancelled()) return Error::plain(kContextCanceled);
+  if (ctx.cancelled()) return Error::canceled();
 
   ChildStreams streams;
   if (Error e = streams.open(in, out, err)) return e;
@@ -92,7 +80,7 @@ Error runChild(const Context& ctx, const std::string& name, const std::vector<st
   if (Error e = endError(end)) return e;
   // The kill may have met a child that was already exiting on its own; the
   // run was still cancelled and does not count as a success.
-  if (end.cancelled) return Error::plain(kContextCanceled);
+  if (end.cancelled) return Error::canceled();
   // A copying failure matters only when the child itself succeeded: after a
   // failed child it is more likely a consequence than a cause.
   return streams.copyError();

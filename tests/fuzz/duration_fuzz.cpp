@@ -6,7 +6,8 @@
 
 #include "base/format.h"
 #include "cli/control_url.h"
-#include "cli/flags.h"
+#include "cli/duration.h"
+#include "duration_text.h"
 #include "fuzz_support.h"
 
 using namespace nimbro;
@@ -27,7 +28,7 @@ void checkText(std::string_view text) {
   FUZZ_CHECK(!timeoutErr == (*d > 0));
   if (timeoutErr) FUZZ_CHECK(timeoutErr.message() == kTimeoutMessage);
 
-  const std::string written = formatDuration(*d);
+  const std::string written = fuzzing::formatDuration(*d);
   const Expected<int64_t> again = parseDuration(written);
   FUZZ_CHECK(again && *again == *d);
 
@@ -46,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzzing::FuzzInput in(data, size);
   // Any count of nanoseconds at all, from the first eight bytes.
   const auto ns = static_cast<int64_t>(in.u64());
-  const Expected<int64_t> back = parseDuration(formatDuration(ns));
+  const Expected<int64_t> back = parseDuration(fuzzing::formatDuration(ns));
   FUZZ_CHECK(back && *back == ns);
 
   checkText(std::string_view(reinterpret_cast<const char*>(data), size));

@@ -13,9 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "base/quote.h"
+#include "base/format.h"
 #include "cli/admin.h"
 #include "cli/app.h"
+#include "cli/compose.h"
 #include "cli/flags.h"
 #include "fuzz_support.h"
 
@@ -83,7 +84,7 @@ Parsed model(const OptionSet& set, const std::vector<std::string>& words) {
       }
       const std::optional<bool> b = boolWord(*value);
       if (!b) {
-        return failed("invalid boolean value " + quote(*value) + " for -" + name +
+        return failed("invalid boolean value " + format("%q", *value) + " for -" + name +
                       ": parse error");
       }
       p.bools[name] = *b;

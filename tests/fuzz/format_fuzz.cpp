@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "base/format.h"
-#include "base/quote.h"
 #include "cli/errors.h"
 #include "fuzz_support.h"
 
@@ -56,10 +55,10 @@ std::pair<char, std::string> fittingVerb(const Arg& a, uint8_t pick) {
     case FormatArg::Type::Uint:
       return {pick % 2 ? 'd' : 'v', std::to_string(a.u)};
     case FormatArg::Type::String:
-      if (pick % 3 == 0) return {'q', quote(a.text)};
+      if (pick % 3 == 0) return {'q', format("%q", a.text)};
       return {pick % 3 == 1 ? 's' : 'v', a.text};
     case FormatArg::Type::Error:
-      if (pick % 4 == 0) return {'q', quote(a.text)};
+      if (pick % 4 == 0) return {'q', format("%q", a.text)};
       return {"swv"[pick % 3], a.text};
   }
   return {'v', a.text};

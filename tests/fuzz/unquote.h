@@ -10,45 +10,23 @@
 #include <string>
 #include <string_view>
 
+#include "base/strings.h"
 #include "base/unicode.h"
+#include "utf8_text.h"
 
 namespace nimbro::fuzzing {
 
 namespace unquote_detail {
 
-inline int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;  // the quoter writes lower-case hex only
-}
-
-inline std::optional<char32_t> hexValue(std::string_view digits) {
+inline std::optional<char32_t> hexNumber(std::string_view digits) {
   char32_t v = 0;
   for (char c : digits) {
-    const int d = hexDigit(c);
+    // The quoter writes lower-case hex only.
+    const int d = c >= 'A' && c <= 'F' ? -1 : hexDigitValue(c);
     if (d < 0) return std::nullopt;
     v = v << 4 | static_cast<char32_t>(d);
   }
   return v;
-}
-
-// UTF-8, written here rather than borrowed from the code under test.
-inline void encode(std::string& out, char32_t r) {
-  if (r < 0x80) {
-    out += static_cast<char>(r);
-  } else if (r < 0x800) {
-    out += static_cast<char>(0xC0 | (r >> 6));
-    out += static_cast<char>(0x80 | (r & 0x3F));
-  } else if (r < 0x10000) {
-    out += static_cast<char>(0xE0 | (r >> 12));
-    out += static_cast<char>(0x80 | ((r >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (r & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (r >> 18));
-    out += static_cast<char>(0x80 | ((r >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((r >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (r & 0x3F));
-  }
 }
 
 inline bool isUnicodeScalar(char32_t r) { return r <= 0x10FFFF && !(r >= 0xD800 && r <= 0xDFFF); }
@@ -84,7 +62,7 @@ inline std::optional<std::string> unquote(std::string_view q) {
       case '"': out += '"'; continue;
       case 'x': {
         if (q.size() < 2) return std::nullopt;
-        const std::optional<char32_t> v = hexValue(q.substr(0, 2));
+        const std::optional<char32_t> v = hexNumber(q.substr(0, 2));
         if (!v) return std::nullopt;
         // A printable ASCII byte never needs \x, nor one with a named escape.
         if (*v >= 0x20 && *v < 0x7F) return std::nullopt;
@@ -99,12 +77,12 @@ inline std::optional<std::string> unquote(std::string_view q) {
       case 'U': {
         const size_t n = e == 'u' ? 4 : 8;
         if (q.size() < n) return std::nullopt;
-        const std::optional<char32_t> v = hexValue(q.substr(0, n));
+        const std::optional<char32_t> v = hexNumber(q.substr(0, n));
         if (!v || !isUnicodeScalar(*v) || isPrint(*v)) return std::nullopt;
         // \U only for what \u cannot hold; control bytes only as \x.
         if (e == 'U' && *v < 0x10000) return std::nullopt;
         if (*v < 0x20 || *v == 0x7F) return std::nullopt;
-        encode(out, *v);
+        appendRune(out, *v);
         q.remove_prefix(n);
         continue;
       }

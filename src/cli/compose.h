@@ -1,0 +1,18 @@
+// Running headscale inside the cell's control service through Docker Compose.
+#pragma once
+
+#include <array>
+#include <string_view>
+
+namespace nimbro {
+
+// Variables the docker child must not inherit from the user's shell: the
+// cell is chosen by the arguments alone.
+inline constexpr std::array<std::string_view, 11> composeUnsetEnv = {
+    "COMPOSE_FILE",          "COMPOSE_PROFILES",        "COMPOSE_PROJECT_NAME",
+    "NIMBRO_INSTANCE_ID",    "NIMBRO_HEADSCALE_CONFIG", "NIMBRO_TLS_DIR",
+    "NIMBRO_HTTP_BIND",      "NIMBRO_HTTP_PORT",        "NIMBRO_CONTROL_CONTAINER_PORT",
+    "NIMBRO_STUN_BIND",      "NIMBRO_STUN_PORT",
+};
+
+}  // namespace nimbro

@@ -69,6 +69,9 @@ endif()
 set(CMAKE_CXX_COMPILER "${_nimbro_bin}/zig-c++" -target ${NIMBRO_MACOS_ARCH}-macos.11.0)
 set(CMAKE_AR "${_nimbro_bin}/zig-ar" CACHE FILEPATH "Archiver")
 set(CMAKE_RANLIB "${_nimbro_bin}/zig-ranlib" CACHE FILEPATH "Archive indexer")
+# The libc++ that Zig builds carries debug notes naming the paths of the
+# machine that built it; a binary to hand out keeps none of them.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-Wl,-S")
 # Zig finds its own macOS headers and libraries; there is no SDK to point at.
 set(CMAKE_OSX_SYSROOT "" CACHE PATH "" FORCE)
 

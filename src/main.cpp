@@ -29,4 +29,9 @@ int run(const std::vector<std::string>& args) {
 
 }  // namespace
 
-int main(int argc, char** argv) { return run(std::vector<std::string>(argv + 1, argv + argc)); }
+int main(int argc, char** argv) {
+  // First of all: copying the arguments may already need more memory than
+  // there is.
+  nimbro::reportInternalErrors();
+  return run(std::vector<std::string>(argv + 1, argv + argc));
+}

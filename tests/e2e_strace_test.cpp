@@ -1,11 +1,14 @@
-// The built tool under strace -f during a join: the tool itself never reads
+// The built tool under strace -f. During a join the tool itself never reads
 // the key file, and the key's bytes appear in no process's arguments or
-// environment. Only the engine, after its exec, reads it from descriptor 3.
+// environment; only the engine, after its exec, reads it from descriptor 3.
+// In every command the tool's own process opens only the files it was
+// asked to, connects nowhere and starts nothing but its one child.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <map>
+#include <set>
 #include <regex>
 #include <sstream>
 
@@ -102,6 +105,73 @@ TEST(EndToEndStrace, ToolNeverReadsTheKeyNorPassesItAsText) {
     }
   }
   EXPECT_EQ(keyOpens, 1) << "the tool should open the key file exactly once";
+}
+
+// The path a traced openat names: its second argument's quoted text.
+std::string openedPath(const std::string& text) {
+  const size_t open = text.find('"');
+  const size_t close = open == std::string::npos ? open : text.find('"', open + 1);
+  return close == std::string::npos ? "" : text.substr(open + 1, close - open - 1);
+}
+
+TEST(EndToEndStrace, ToolOpensOnlyWhatItIsAskedFor) {
+  // A static C library loads locale, name-service, time-zone or character
+  // set data behind the program's back when certain calls creep in, and a
+  // sanitizer or memory checker opens files of its own.
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "a sanitizer build opens files of its own";
+#endif
+  if (std::getenv("NIMBRO_E2E_WRAPPER") != nullptr) GTEST_SKIP() << "runs under a wrapper";
+  const std::string strace = findOnPath("strace");
+  if (strace.empty()) GTEST_SKIP() << "strace is not installed; .ci/run installs it";
+
+  ToolRun t;
+  const std::string key = t.dir.file("node.key");
+  writeFile(key, "tskey-auth-traced", 0600);
+  const std::string envFile = t.dir.file("cell.env");
+  writeFile(envFile, "NIMBRO_INSTANCE_ID=cell-a\n");
+  t.env["NIMBRO_COMPOSE_ENV_FILE"] = envFile;
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    std::set<std::string> opens;
+  } cases[] = {
+      {"status", {"status", "--json"}, {}},
+      {"version", {"version"}, {}},
+      {"join", {"join", "--control", "https://c.example", "--token-file", key},
+       {t.dir.path(), "node.key"}},
+      {"admin", {"admin", "nodes"}, {envFile}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string trace = t.dir.file(std::string("trace-") + c.name);
+    TestProcess::Launch launch = t.launch(c.args);
+    launch.argv.insert(launch.argv.begin(), {strace, "-f", "-qq", "-o", trace});
+    const ProcessResult r = runProcess(launch, 60000);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+
+    const std::vector<TraceLine> lines = readTrace(trace);
+    ASSERT_FALSE(lines.empty());
+    const int tool = lines.front().pid;
+    std::set<std::string> opened;
+    int children = 0;
+    for (const TraceLine& l : lines) {
+      SCOPED_TRACE(l.text.substr(0, 200));
+      if (l.pid != tool) {
+        // The child between its start and its exec is still the tool's code.
+        if (l.text.starts_with("execve(")) {
+          EXPECT_TRUE(l.text.starts_with("execve(\"" + selfExe() + "\"")) << "another program";
+          ++children;
+        }
+        continue;
+      }
+      if (l.text.starts_with("openat(") || l.text.starts_with("open(")) opened.insert(openedPath(l.text));
+      EXPECT_FALSE(l.text.starts_with("socket(") || l.text.starts_with("connect("));
+      EXPECT_FALSE(l.text.starts_with("execve(") && &l != &lines.front()) << "the tool replaced itself";
+    }
+    EXPECT_EQ(opened, c.opens);
+    EXPECT_EQ(children, 1);
+  }
 }
 
 }  // namespace

@@ -5,6 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
 
 namespace nimbro {
 
@@ -21,5 +24,32 @@ void occupyClosedStandardDescriptors() {
 void ignoreBrokenPipe() { signal(SIGPIPE, SIG_IGN); }
 
 void restoreChildExitSignal() { signal(SIGCHLD, SIG_DFL); }
+
+namespace {
+
+// Entered for an exception nobody catches, which the tool never throws: the
+// library gave up. Writes straight to descriptor 2, as memory may be gone.
+[[noreturn]] void endWithInternalError() {
+  const char* what = "terminate";
+  // Inside the terminate handler the uncaught exception counts as handled,
+  // so it can be rethrown here to read its text.
+  if (const std::exception_ptr current = std::current_exception()) {
+    try {
+      std::rethrow_exception(current);
+    } catch (const std::exception& e) {
+      what = e.what();
+    } catch (...) {
+    }
+  }
+  constexpr const char prefix[] = "nimbro: erro interno: ";
+  (void)!::write(STDERR_FILENO, prefix, sizeof prefix - 1);
+  (void)!::write(STDERR_FILENO, what, std::strlen(what));
+  (void)!::write(STDERR_FILENO, "\n", 1);
+  std::abort();
+}
+
+}  // namespace
+
+void reportInternalErrors() { std::set_terminate(endWithInternalError); }
 
 }  // namespace nimbro

@@ -21,6 +21,12 @@ void ignoreBrokenPipe();
 // tool's children itself and their exit status would be lost to the wait.
 void restoreChildExitSignal();
 
+// Makes a failure the C++ library cannot report as a value (memory that
+// cannot be had, a length beyond what a string holds) end the tool with one
+// line, "nimbro: erro interno: <what>", and SIGABRT, instead of the
+// library's own report.
+void reportInternalErrors();
+
 // Turns the first SIGINT or SIGTERM into cancellation of the run context and
 // absorbs later ones. Their handler writes to a pipe whose read end is the
 // context's descriptor, so the tool never dies from them while the watch is

@@ -140,7 +140,7 @@ TEST(EndToEndStrace, ToolOpensOnlyWhatItIsAskedFor) {
       {"version", {"version"}, {}},
       {"join", {"join", "--control", "https://c.example", "--token-file", key},
        {t.dir.path(), "node.key"}},
-      {"admin", {"admin", "nodes"}, {envFile}},
+      {"admin", {"admin", "nodes"}, {envFile, "/dev/null"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -6,9 +6,9 @@
 # The plumbing, by file name without a system suffix: starting, feeding and
 # waiting for children, descriptors, streams, files, signals, errors.
 set(PLUMBING
-  runner spawn spawn_close child_wait child_streams exit_descriptor look_path
+  runner spawn spawn_close child_wait child_streams exit_descriptor look_path cloexec_pipe
   stream file read_file context process signal_watch workdir syserr system_text
-  errors)
+  signal_names errors)
 list(JOIN PLUMBING "|" PLUMBING_RE)
 
 set(violations "")

@@ -13,6 +13,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/cancel_source.h"
@@ -202,6 +203,42 @@ TEST_F(RunnerTest, ChildEndingMapsToResult) {
   StringWriter out, err;
   EXPECT_FALSE(sh("echo complaint >&2", out, err));
   EXPECT_EQ(err.text, "complaint\n");
+}
+
+// A child's end is one signal for the whole process; every run, on whatever
+// thread, must still learn of its own child's end and of nothing else. More
+// runs at once than the process watches through descriptors, so some look
+// at intervals, and the handling of SIGCHLD is as before afterwards.
+TEST_F(RunnerTest, ConcurrentRunsEachSeeTheirOwnChild) {
+  struct sigaction before {};
+  ASSERT_EQ(sigaction(SIGCHLD, nullptr, &before), 0);
+  constexpr int kThreads = 20;
+  std::vector<std::string> results(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([this, t, &results] {
+      for (int round = 0; round < 3; ++round) {
+        // Slow and quick children by turns, so ends fall while others wait.
+        const int code = 1 + (t + round) % 100;
+        const std::string script =
+            ((t + round) % 2 ? "sleep 0.2; " : "") + std::string("exit ") + std::to_string(code);
+        StringReader in;
+        StringWriter out, err;
+        const Error e = runner_.Run(Context(), "/bin/sh", {"-c", script}, in, out, err);
+        results[t] += (e ? e.message() : "ok") + ";";
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (int t = 0; t < kThreads; ++t) {
+    std::string want;
+    for (int round = 0; round < 3; ++round)
+      want += "exit status " + std::to_string(1 + (t + round) % 100) + ";";
+    EXPECT_EQ(results[t], want) << "thread " << t;
+  }
+  struct sigaction after {};
+  ASSERT_EQ(sigaction(SIGCHLD, nullptr, &after), 0);
+  EXPECT_EQ(after.sa_handler, before.sa_handler);
 }
 
 // Whether a core is written depends on the machine; the text must say so

@@ -5,9 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <ctime>
 #include <string_view>
 
+#include "cli/cloexec_pipe.h"
 #include "cli/syserr.h"
 
 namespace nimbro {
@@ -27,7 +27,7 @@ struct Pipe {
 // pipe and the child's end together.
 Expected<Pipe> makePipe(bool toolWrites) {
   int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) return errorf("pipe2: %s", errnoText(errno));
+  if (openCloexecPipe(fds) != 0) return errorf("pipe: %s", errnoText(errno));
   File readEnd(fds[0], "|0");
   File writeEnd(fds[1], "|1");
   Pipe p{toolWrites ? std::move(writeEnd) : std::move(readEnd),
@@ -55,9 +55,12 @@ ssize_t writeWithoutSigpipe(int fd, std::string_view data) {
   const ssize_t n = ::write(fd, data.data(), data.size());
   const int writeErrno = errno;
   if (n < 0 && writeErrno == EPIPE && !alreadyPending) {
-    const timespec now{};
-    while (sigtimedwait(&pipeSignal, nullptr, &now) < 0 && errno == EINTR) {
-    }
+    // Taken only when it is pending, so the wait returns at once; an
+    // ignored SIGPIPE was never raised.
+    sigemptyset(&pending);
+    sigpending(&pending);
+    int taken;
+    if (sigismember(&pending, SIGPIPE) == 1) sigwait(&pipeSignal, &taken);
   }
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   errno = writeErrno;

@@ -33,20 +33,20 @@ bool reap(pid_t pid, bool block, ChildEnd& end) {
 
 ChildEnd waitForChild(pid_t pid, const Context& ctx, ChildStreams& streams) {
   ChildEnd end;
-  const File exitFd = openExitDescriptor(pid);
+  ExitDescriptor exits;
   bool reaped = false;
   std::vector<pollfd> fds;
 
   while (!reaped || streams.copying()) {
     fds.clear();
-    const bool watchChild = !reaped && exitFd.fd() >= 0;
+    const bool watchChild = !reaped && exits.fd() >= 0;
     const bool watchCancel = !end.cancelled && ctx.fd() >= 0;
-    if (watchChild) fds.push_back({exitFd.fd(), POLLIN, 0});
+    if (watchChild) fds.push_back({exits.fd(), POLLIN, 0});
     if (watchCancel) fds.push_back({ctx.fd(), POLLIN, 0});
     const size_t firstStream = fds.size();
     streams.addPollFds(fds);
 
-    const int timeout = !reaped && exitFd.fd() < 0 ? kReapIntervalMs : -1;
+    const int timeout = !reaped && exits.fd() < 0 ? kReapIntervalMs : -1;
     if (poll(fds.data(), fds.size(), timeout) < 0) {
       if (errno == EINTR || errno == EAGAIN || errno == ENOMEM) continue;
       // Cannot happen with these arguments. Rather than spin or wait on a
@@ -63,7 +63,8 @@ ChildEnd waitForChild(pid_t pid, const Context& ctx, ChildStreams& streams) {
       // Not yet reaped, so pid still names our child and nobody else.
       if (!reaped) kill(pid, SIGKILL);
     }
-    if (!reaped && (childReady || exitFd.fd() < 0)) reaped = reap(pid, childReady, end);
+    if (childReady) exits.clear();
+    if (!reaped && (childReady || exits.fd() < 0)) reaped = reap(pid, false, end);
     streams.copyReady(std::span(fds).subspan(firstStream));
     if (end.cancelled && reaped) streams.stopCopying();
   }

@@ -2,15 +2,31 @@
 // the same poll as the child's pipes and the run's cancellation.
 #pragma once
 
-#include <sys/types.h>
-
-#include "cli/file.h"
 
 namespace nimbro {
 
-// A descriptor, close-on-exec, that becomes readable (POLLIN) once pid has
-// ended, or an empty File (fd -1) when the system offers none; the caller
-// then looks for the end at intervals.
-File openExitDescriptor(pid_t pid);
+// While it lives, every end of a child of the process makes fd() readable
+// (POLLIN); which child ended is for waitpid with WNOHANG to tell. It is
+// readable at first too, so a child that ended before the watch began is
+// looked for as well. SIGCHLD is caught and unblocked in the calling thread
+// for that time; its previous handling comes back afterwards.
+class ExitDescriptor {
+ public:
+  ExitDescriptor();
+  ~ExitDescriptor();
+  ExitDescriptor(const ExitDescriptor&) = delete;
+  ExitDescriptor& operator=(const ExitDescriptor&) = delete;
+
+  // -1 when none could be had; the caller then looks at intervals.
+  int fd() const { return readFd_; }
+  // Takes back what made fd() readable, before the next look with waitpid:
+  // an end after that makes it readable again.
+  void clear();
+
+ private:
+  int slot_ = -1;
+  int readFd_ = -1;
+  bool unblocked_ = false;
+};
 
 }  // namespace nimbro

@@ -28,8 +28,8 @@ void restoreChildExitSignal();
 void reportInternalErrors();
 
 // Turns the first SIGINT or SIGTERM into cancellation of the run context and
-// absorbs later ones. The signals are blocked and read through a descriptor
-// (a signalfd on Linux), so the tool never dies from them while the watch is
+// absorbs later ones. Their handler writes to a pipe whose read end is the
+// context's descriptor, so the tool never dies from them while the watch is
 // on, and no thread watches.
 class SignalWatch {
  public:
@@ -46,6 +46,7 @@ class SignalWatch {
 
  private:
   int fd_ = -1;
+  int writeFd_ = -1;
 };
 
 }  // namespace nimbro

@@ -12,6 +12,10 @@
 #include "cli/spawn.h"
 #include "cli/syserr.h"
 
+// The process environment. POSIX leaves its declaration to the program;
+// only some C libraries declare it in <unistd.h>.
+extern char** environ;
+
 namespace nimbro {
 namespace {
 

@@ -24,7 +24,7 @@ struct AdminRun : ToolRun {
 TEST(EndToEndAdmin, DockerGetsTheVectorAndAFilteredEnvironment) {
   AdminRun t;
   for (const char* name : {"COMPOSE_FILE", "COMPOSE_PROFILES", "COMPOSE_PROJECT_NAME",
-                           "NIMBRO_INSTANCE_ID", "NIMBRO_HEADSCALE_CONFIG", "NIMBRO_TLS_DIR",
+                           "NIMBRO_INSTANCE_ID", "NIMBRO_HEADSCALE_CONFIG", "NIMBRO_TLS", "NIMBRO_TLS_DIR",
                            "NIMBRO_HTTP_BIND", "NIMBRO_HTTP_PORT", "NIMBRO_CONTROL_CONTAINER_PORT",
                            "NIMBRO_STUN_BIND", "NIMBRO_STUN_PORT"})
     t.env[name] = "leak";

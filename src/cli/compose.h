@@ -8,11 +8,12 @@ namespace nimbro {
 
 // Variables the docker child must not inherit from the user's shell: the
 // cell is chosen by the arguments alone.
-inline constexpr std::array<std::string_view, 11> composeUnsetEnv = {
-    "COMPOSE_FILE",          "COMPOSE_PROFILES",        "COMPOSE_PROJECT_NAME",
-    "NIMBRO_INSTANCE_ID",    "NIMBRO_HEADSCALE_CONFIG", "NIMBRO_TLS_DIR",
-    "NIMBRO_HTTP_BIND",      "NIMBRO_HTTP_PORT",        "NIMBRO_CONTROL_CONTAINER_PORT",
-    "NIMBRO_STUN_BIND",      "NIMBRO_STUN_PORT",
+inline constexpr std::array<std::string_view, 12> composeUnsetEnv = {
+    "COMPOSE_FILE",       "COMPOSE_PROFILES",        "COMPOSE_PROJECT_NAME",
+    "NIMBRO_INSTANCE_ID", "NIMBRO_HEADSCALE_CONFIG", "NIMBRO_TLS",
+    "NIMBRO_TLS_DIR",     "NIMBRO_HTTP_BIND",        "NIMBRO_HTTP_PORT",
+    "NIMBRO_CONTROL_CONTAINER_PORT",                 "NIMBRO_STUN_BIND",
+    "NIMBRO_STUN_PORT",
 };
 
 }  // namespace nimbro

@@ -28,6 +28,14 @@ expect_eq "nimbro refuses the example's instance ID" \
 sed 's/^NIMBRO_INSTANCE_ID=.*/NIMBRO_INSTANCE_ID=cell-a/' "$work/.env.example" >"$work/.env"
 expect_eq "nimbro reads the example with a name" "" "$(admin "$work/.env")"
 
+# A cell setting in the user's shell would outrank the cell's .env in Compose.
+printf '#!/bin/sh\nenv\n' >"$work/docker-env" && chmod +x "$work/docker-env"
+leaks=$(sed -n 's/^\([A-Z_]*\)=.*/\1=leak/p' "$cell/.env.example")
+# shellcheck disable=SC2086 # one NAME=leak word per variable
+seen=$(env -i PATH=/usr/bin:/bin $leaks NIMBRO_DOCKER_BIN="$work/docker-env" \
+    NIMBRO_COMPOSE_ENV_FILE="$work/.env" "$nimbro" admin --compose-file "$work/compose.yml" nodes 2>&1)
+expect_eq "docker inherits none of the cell's settings" "" "$(grep '=leak$' <<<"$seen" || true)"
+
 if ! docker compose version >/dev/null 2>&1; then
     echo "the Compose checks are left out: docker compose is not installed"
     finish

@@ -65,6 +65,11 @@ make_server_cert() {
   chmod 600 "$dir/tls.key"
 }
 
+# The cgroup the Docker Engine puts this run's containers under, named for
+# the run's work directory: a leftover container of this run is found by it,
+# and one of another run is not taken for ours.
+containers_cgroup() { printf '%s\n' "${work##*/}"; }
+
 docker_ready() {
   daemon_alive "$1" dockerd
   docker version >/dev/null 2>&1
@@ -81,7 +86,7 @@ start_docker() {
   dockerd --data-root "$cache/docker" --exec-root "$work/docker/run" \
     --pidfile "$work/docker/dockerd.pid" --host "$DOCKER_HOST" \
     --config-file "$work/docker/daemon.json" --storage-driver vfs \
-    --cgroup-parent nimbro-sandbox --shutdown-timeout 5 \
+    --cgroup-parent "$(containers_cgroup)" --shutdown-timeout 5 \
     >"$work/docker/dockerd.log" 2>&1 &
   dockerd_pid=$!
   wait_until "the Docker Engine" 60 docker_ready "$dockerd_pid"
@@ -107,7 +112,7 @@ stop_docker() {
   wait "$dockerd_pid" 2>/dev/null || true
   dockerd_pid=""
   # The containers' cgroups are gone by now; their empty parents go too.
-  rmdir /sys/fs/cgroup/*/nimbro-sandbox 2>/dev/null || true
+  rmdir /sys/fs/cgroup/*/"$(containers_cgroup)" 2>/dev/null || true
 }
 
 # Imports the control image of headscale VERSION under NAME unless the Engine has it from this

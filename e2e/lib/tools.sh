@@ -39,19 +39,27 @@ static_build_from() {
   built_from "$@" && go version -m "$1" | grep -qE '^[[:space:]]+build[[:space:]]+CGO_ENABLED=0$'
 }
 
-# Builds PACKAGE from MODULE at VERSION into the cache through a small module
-# of our own that requires that exact version. go install PACKAGE@VERSION would
-# also ask the proxy for the module's version list (to look for a deprecation
-# notice), and the proxy refuses that list for this module.
+# Builds PACKAGE from MODULE at VERSION into the cache as bin/NAME-VERSION
+# (NAME: the package's last element), so that two versions of one program can
+# live there side by side; pinned_bin prints that path. The build goes
+# through a small module of our own that requires that exact version. go
+# install PACKAGE@VERSION would also ask the proxy for the module's version
+# list (to look for a deprecation notice), and the proxy refuses that list for
+# some modules.
+pinned_bin() {
+  local cache=$1 version=$2 pkg=$3
+  printf '%s/bin/%s-%s\n' "$cache" "${pkg##*/}" "$version"
+}
+
 go_build_pinned() {
   local cache=$1 module=$2 version=$3 pkg=$4
-  local name=${pkg##*/}
+  local name=${pkg##*/}-$version
   if static_build_from "$cache/bin/$name" "$module" "$version"; then
     say "reusing $module $version from $cache/bin"
     return 0
   fi
   say "building $module $version with $(go env GOVERSION) (once; kept in $cache)"
-  local src=$cache/src/$name-$version
+  local src=$cache/src/$name
   rm -rf -- "$src"
   mkdir -p "$src"
   local goenv=(env -C "$src" GOTOOLCHAIN=local GOFLAGS="-buildvcs=false -mod=mod -p=2" CGO_ENABLED=0)
@@ -106,8 +114,9 @@ build_compose() {
 # Docker Engine imports it inside the namespaces.
 make_control_rootfs() {
   local cache=$1 version=$2
-  local tar=$cache/image/headscale-$version.tar
-  if [[ -s $tar && $tar -nt $cache/bin/headscale ]]; then
+  local tar=$cache/image/headscale-$version.tar bin
+  bin=$(pinned_bin "$cache" "$version" headscale)
+  if [[ -s $tar && $tar -nt $bin ]]; then
     say "reusing the control image's file system $tar"
     return 0
   fi
@@ -115,7 +124,7 @@ make_control_rootfs() {
   rm -rf -- "$root"
   mkdir -p "$root"/{ko-app,etc/headscale,var/lib/headscale,var/run/headscale,tmp}
   chmod 1777 "$root/tmp"
-  install -m 755 "$cache/bin/headscale" "$root/ko-app/headscale"
+  install -m 755 "$bin" "$root/ko-app/headscale"
   tar --numeric-owner --owner=0 --group=0 -C "$root" -cf "$tar.new" . && mv -- "$tar.new" "$tar" ||
     die "packing the control image's file system failed"
   rm -rf -- "$root"

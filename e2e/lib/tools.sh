@@ -41,11 +41,12 @@ static_build_from() {
 
 # Builds PACKAGE from MODULE at VERSION into the cache as bin/NAME-VERSION
 # (NAME: the package's last element), so that two versions of one program can
-# live there side by side; pinned_bin prints that path. The build goes
-# through a small module of our own that requires that exact version. go
-# install PACKAGE@VERSION would also ask the proxy for the module's version
-# list (to look for a deprecation notice), and the proxy refuses that list for
-# some modules.
+# live there side by side; pinned_bin prints that path. It is go install
+# PACKAGE@VERSION, so MODULE is the main module and the program knows its own
+# version (the control server checks its upgrade path with it). go install
+# also asks for the module's version list, which the proxy refuses for some
+# modules: go mod download MODULE@VERSION first records the version in the
+# module cache, and the cache is the first proxy go install asks.
 pinned_bin() {
   local cache=$1 version=$2 pkg=$3
   printf '%s/bin/%s-%s\n' "$cache" "${pkg##*/}" "$version"
@@ -53,24 +54,27 @@ pinned_bin() {
 
 go_build_pinned() {
   local cache=$1 module=$2 version=$3 pkg=$4
-  local name=${pkg##*/}-$version
-  if static_build_from "$cache/bin/$name" "$module" "$version"; then
+  local bin
+  bin=$(pinned_bin "$cache" "$version" "$pkg")
+  if static_build_from "$bin" "$module" "$version" && [[ $(go version -m "$bin") == *$'\tmod\t'"$module"$'\t'"$version"* ]]; then
     say "reusing $module $version from $cache/bin"
     return 0
   fi
   say "building $module $version with $(go env GOVERSION) (once; kept in $cache)"
-  local src=$cache/src/$name
-  rm -rf -- "$src"
-  mkdir -p "$src"
-  local goenv=(env -C "$src" GOTOOLCHAIN=local GOFLAGS="-buildvcs=false -mod=mod -p=2" CGO_ENABLED=0)
-  { "${goenv[@]}" go mod init "nimbro-sandbox/$name" 2>/dev/null &&
-    "${goenv[@]}" go mod edit -require="$module@$version" &&
-    run_child "${goenv[@]}" nice -n 10 go build -trimpath -o "$cache/bin/$name" "$pkg"; } ||
+  local gobin=$cache/src/${bin##*/} modcache
+  modcache=$(go env GOMODCACHE)
+  rm -rf -- "$gobin"
+  mkdir -p "$gobin"
+  { env -C "$cache" "${GO_VARS[@]}" go mod download "$module@$version" &&
+    run_child env -C "$cache" "${GO_VARS[@]}" CGO_ENABLED=0 GOBIN="$gobin" \
+      GOPROXY="file://$modcache/cache/download,$(go env GOPROXY)" \
+      nice -n 10 go install -trimpath "$pkg@$version" &&
+    mv -- "$gobin/${pkg##*/}" "$bin"; } ||
     die "building $pkg from $module $version failed"
-  rm -rf -- "$src"
+  rm -rf -- "$gobin"
   rmdir --ignore-fail-on-non-empty -- "$cache/src"
-  static_build_from "$cache/bin/$name" "$module" "$version" ||
-    die "$cache/bin/$name is not a cgo-free $module $version after the build"
+  static_build_from "$bin" "$module" "$version" ||
+    die "$bin is not a cgo-free $module $version after the build"
 }
 
 compose_plugin_is() {

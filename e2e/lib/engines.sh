@@ -12,13 +12,11 @@ readonly ENGINES_HOST_ADDR=10.215.0.1
 # Per node: the daemon's pid, its socket, its address on the link.
 declare -gA engine_pid=() engine_socket=() engine_addr=()
 
-# start_engines: the scenario's end of the links: ENGINES_HOST_ADDR on a
-# dummy interface, forwarding between the links (Docker's FORWARD policy
-# drops what it does not know).
+# start_engines: the scenario's end of the links: ENGINES_HOST_ADDR on the
+# loopback, forwarding between the links (Docker's FORWARD policy drops what
+# it does not know).
 start_engines() {
-  ip link add eng-host type dummy &&
-    ip addr add "$ENGINES_HOST_ADDR/32" dev eng-host &&
-    ip link set eng-host up &&
+  ip addr add "$ENGINES_HOST_ADDR/32" dev lo &&
     sysctl -qw net.ipv4.ip_forward=1 &&
     iptables -I FORWARD 1 -i 'eng+' -o 'eng+' -j ACCEPT ||
     fail "could not set up the engines' host end"

@@ -16,26 +16,27 @@ pebble_ready() {
   curl -sf --max-time 5 --cacert "$2" "$pebble_url" >/dev/null
 }
 
-# build_acme_location CACHE: e2e/acme-location into CACHE/bin (the standard
+# build_pebble_front CACHE: e2e/pebble-front into CACHE/bin (the standard
 # library only; seconds with a warm build cache).
-build_acme_location() {
-  run_child env -C "$repo_dir/e2e/acme-location" "${GO_VARS[@]}" CGO_ENABLED=0 \
-    nice -n 10 go build -trimpath -o "$1/bin/acme-location" . ||
-    die "building e2e/acme-location failed"
+build_pebble_front() {
+  run_child env -C "$repo_dir/e2e/pebble-front" "${GO_VARS[@]}" CGO_ENABLED=0 \
+    nice -n 10 go build -trimpath -o "$1/bin/pebble-front" . ||
+    die "building e2e/pebble-front failed"
 }
 
-# start_pebble BINARY SHIM CA ADDR HTTP_PORT TLS_PORT: Pebble behind
-# acme-location (SHIM) at https://ADDR:14000/dir (pebble_url), both under a
+# start_pebble BINARY FRONT CA ADDR HTTP_PORT TLS_PORT: Pebble behind
+# pebble-front (FRONT) at https://ADDR:14000/dir (pebble_url), both under a
 # certificate for ADDR from the authority in CA; Pebble's management API at
-# https://ADDR:15000 (pebble_management). It validates HTTP-01 on HTTP_PORT
-# and TLS-ALPN-01 on TLS_PORT of the name ordered.
+# https://ADDR:15000 (pebble_management). It validates TLS-ALPN-01 on
+# TLS_PORT of the name ordered, and HTTP-01 on HTTP_PORT through the front
+# (Pebble asks the front on port 5002 of the name).
 start_pebble() {
-  local binary=$1 shim=$2 ca=$3 addr=$4 http_port=$5 tls_port=$6
+  local binary=$1 front=$2 ca=$3 addr=$4 http_port=$5 tls_port=$6
   pebble_dir=$work/pebble
   make_server_cert "$ca" "$pebble_dir" "$addr" "IP:$addr"
   jq -n --arg listen "$addr:14001" --arg management "$addr:15000" \
     --arg cert "$pebble_dir/tls.crt" --arg key "$pebble_dir/tls.key" \
-    --argjson http "$http_port" --argjson tls "$tls_port" '{pebble: {
+    --argjson http 5002 --argjson tls "$tls_port" '{pebble: {
       listenAddress: $listen, managementListenAddress: $management,
       certificate: $cert, privateKey: $key, httpPort: $http, tlsPort: $tls,
       ocspResponderURL: "", externalAccountBindingRequired: false}}' \
@@ -48,8 +49,8 @@ start_pebble() {
     "$binary" -config "$pebble_dir/config.json" >"$pebble_dir/pebble.log" 2>&1 &
   local pid=$!
   daemons+=("$pid")
-  "$shim" "$addr:14000" "https://$addr:14001" "$pebble_dir/tls.crt" "$pebble_dir/tls.key" \
-    "$ca/ca.crt" >"$pebble_dir/acme-location.log" 2>&1 &
+  "$front" "$addr:14000" "https://$addr:14001" "$pebble_dir/tls.crt" "$pebble_dir/tls.key" \
+    "$ca/ca.crt" "$addr:5002" "http://$addr:$http_port" >"$pebble_dir/front.log" 2>&1 &
   daemons+=("$!")
   wait_until "Pebble" 60 pebble_ready "$pid" "$ca/ca.crt"
   say "Pebble $PEBBLE_VERSION at $pebble_url"

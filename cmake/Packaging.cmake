@@ -76,6 +76,21 @@ else()
   set(NIMBRO_LINKAGE dynamic)
 endif()
 set(CPACK_NIMBRO_LINKAGE ${NIMBRO_LINKAGE})
+# Built with the engine, the package is a node's: the engine where nimbro
+# looks for it, nimbrod.service, /etc/default/nimbrod, and the maintainer
+# scripts that enable, start, restart and stop the service.
+set(CPACK_NIMBRO_ENGINE ${NIMBRO_ENGINE})
+if(NIMBRO_ENGINE)
+  set(CPACK_NIMBRO_ENGINE_LIBEXEC ${NIMBRO_DEFAULT_ENGINE_LIBEXEC})
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    ${PROJECT_SOURCE_DIR}/node/debian/postinst
+    ${PROJECT_SOURCE_DIR}/node/debian/prerm
+    ${PROJECT_SOURCE_DIR}/node/debian/postrm
+    ${PROJECT_SOURCE_DIR}/node/debian/conffiles)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+  # The maintainer scripts use deb-systemd-helper and deb-systemd-invoke, of
+  # init-system-helpers, which is essential: no dependency is declared.
+endif()
 include(CPack)
 
 if(NIMBRO_TESTS)
@@ -102,11 +117,14 @@ if(NIMBRO_TESTS)
     COMMAND bash ${NIMBRO_PACKAGING_TESTS}/unit_test.sh ${PROJECT_SOURCE_DIR} ${NIMBRO_UNIT_TEST_ENGINE})
   add_test(NAME packaging.check_other_engine
     COMMAND bash ${NIMBRO_PACKAGING_TESTS}/check_other_engine_test.sh ${PROJECT_SOURCE_DIR})
+  add_test(NAME packaging.engine_prefix
+    COMMAND bash ${NIMBRO_PACKAGING_TESTS}/engine_prefix_test.sh ${PROJECT_SOURCE_DIR})
   add_test(NAME packaging.cell
     COMMAND bash ${NIMBRO_PACKAGING_TESTS}/cell_test.sh ${PROJECT_SOURCE_DIR}/cell $<TARGET_FILE:nimbro>)
   set(NIMBRO_PACKAGING_TEST_NAMES
     packaging.man_page packaging.completion.bash packaging.completion.zsh
-    packaging.install packaging.unit packaging.check_other_engine packaging.cell)
+    packaging.install packaging.unit packaging.check_other_engine packaging.engine_prefix
+    packaging.cell)
   if(NOT NIMBRO_ENGINE)
     # The Debian package is built without the engine: a package may not
     # install into /usr/local, where nimbro looks for the engine.

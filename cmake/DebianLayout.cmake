@@ -3,7 +3,8 @@
 if(NOT CPACK_GENERATOR STREQUAL "DEB")
   return()
 endif()
-set(staged "${CPACK_TEMPORARY_INSTALL_DIRECTORY}/usr/share")
+set(root "${CPACK_TEMPORARY_INSTALL_DIRECTORY}")
+set(staged "${root}/usr/share")
 
 # Debian's zsh looks for the completion functions of packages in
 # /usr/share/zsh/vendor-completions; /usr/share/zsh/site-functions is not on
@@ -44,13 +45,63 @@ endif()
 file(CHMOD "${doc}/copyright" "${doc}/changelog.Debian.gz"
   PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 
+# With the engine: nimbro finds it only at its default place under
+# /usr/local, whatever the package's prefix; the unit is written again for
+# that place, where systemd looks for packaged units, and the settings
+# example becomes /etc/default/nimbrod, a conffile (see node/debian/).
+set(overrides "")
+if(CPACK_NIMBRO_ENGINE)
+  set(libexec "${root}${CPACK_NIMBRO_ENGINE_LIBEXEC}")
+  get_filename_component(libexec_parent "${libexec}" DIRECTORY)
+  file(MAKE_DIRECTORY "${libexec_parent}")
+  file(RENAME "${root}/usr/libexec/nimbro" "${libexec}")
+  file(REMOVE_RECURSE "${root}/usr/libexec" "${root}/usr/lib/systemd")
+  file(GLOB left "${root}/usr/lib/*")
+  if(NOT left)
+    file(REMOVE_RECURSE "${root}/usr/lib")
+  endif()
+  set(NIMBRO_ENGINE_LIBEXEC "${CPACK_NIMBRO_ENGINE_LIBEXEC}")
+  set(NIMBRO_DOC_DIR /usr/share/nimbro)
+  configure_file("${CPACK_NIMBRO_SOURCE_DIR}/node/nimbrod.service.in"
+    "${root}/lib/systemd/system/nimbrod.service" @ONLY)
+  configure_file("${CPACK_NIMBRO_SOURCE_DIR}/node/nimbrod.default"
+    "${root}/etc/default/nimbrod" COPYONLY)
+  file(CHMOD "${root}/lib/systemd/system/nimbrod.service" "${root}/etc/default/nimbrod"
+    PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  # install(PROGRAMS) is not stripped with the targets; the engine's symbols
+  # and debugging data are a third of its size.
+  execute_process(COMMAND strip --remove-section=.comment --remove-section=.note
+      --strip-unneeded "${libexec}/tailscaled" RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "strip of the engine failed")
+  endif()
+  string(APPEND overrides
+"# Debian keeps /usr/local for the administrator, but nimbro looks for its
+# engine in /usr/local/libexec/nimbro unless told otherwise, and the package
+# puts it where nimbro looks, so that nimbro join works as installed.
+nimbro: dir-in-usr-local [usr/local/libexec/]
+nimbro: dir-in-usr-local [usr/local/libexec/nimbro/]
+nimbro: file-in-usr-local [usr/local/libexec/nimbro/*]
+nimbro: file-in-unusual-dir [usr/local/libexec/nimbro/*]
+# The engine is Go, linked by Go's own linker as its upstream releases are:
+# not position-independent, no RELRO. Go code does not rest on those as C
+# does: it has no writable function pointer tables for them to protect.
+nimbro: hardening-no-pie [usr/local/libexec/nimbro/tailscaled]
+nimbro: hardening-no-relro [usr/local/libexec/nimbro/tailscaled]
+")
+endif()
 if(CPACK_NIMBRO_LINKAGE STREQUAL "static")
-  file(MAKE_DIRECTORY "${staged}/lintian/overrides")
-  file(WRITE "${staged}/lintian/overrides/nimbro"
+  string(APPEND overrides
 "# nimbro is linked statically on purpose: it starts one child and waits,
 # and without the dynamic loader its start costs one exec and no relocations.
 nimbro: statically-linked-binary [usr/bin/nimbro]
 ")
+endif()
+# The package is not uploaded to Debian: its changelog closes no Debian bug.
+string(APPEND overrides "nimbro: initial-upload-closes-no-bugs [usr/share/doc/nimbro/changelog.Debian.gz:1]\n")
+if(overrides)
+  file(MAKE_DIRECTORY "${staged}/lintian/overrides")
+  file(WRITE "${staged}/lintian/overrides/nimbro" "${overrides}")
   file(CHMOD "${staged}/lintian/overrides/nimbro"
     PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 endif()

@@ -3,6 +3,18 @@
 # the engine only: without it the unit would start nothing.
 set(NIMBRO_NODE_DIR ${PROJECT_SOURCE_DIR}/node)
 
+# Where nimbro looks for the engine on Linux when NIMBRO_TAILSCALE_BIN is not
+# set (the tool's built-in default), and so where the package puts it.
+set(NIMBRO_DEFAULT_ENGINE_LIBEXEC /usr/local/libexec/nimbro)
+if(NIMBRO_ENGINE AND CMAKE_SYSTEM_NAME STREQUAL "Linux"
+    AND NOT CMAKE_INSTALL_FULL_LIBEXECDIR STREQUAL "/usr/local/libexec")
+  message(FATAL_ERROR
+    "NIMBRO_ENGINE=ON would install the engine in ${CMAKE_INSTALL_FULL_LIBEXECDIR}/nimbro, "
+    "but nimbro looks for it in ${NIMBRO_DEFAULT_ENGINE_LIBEXEC} and would never find it. "
+    "Configure with the default prefix (-DCMAKE_INSTALL_PREFIX=/usr/local) and libexec directory; "
+    "the Debian package (cpack -G DEB) puts the engine there whatever its own prefix.")
+endif()
+
 # The unit names the engine's path, which follows the prefix given when
 # installing (cmake --install --prefix), so it is written out then. A copy
 # for the configured prefix is written now, for the tests.

@@ -75,6 +75,21 @@ else()
   set(NIMBRO_LINKAGE dynamic)
 endif()
 set(CPACK_NIMBRO_LINKAGE ${NIMBRO_LINKAGE})
+# Built with the engine, the package is a node's: the engine where nimbro
+# looks for it, nimbrod.service, /etc/default/nimbrod, and the maintainer
+# scripts that enable, start, restart and stop the service.
+set(CPACK_NIMBRO_ENGINE ${NIMBRO_ENGINE})
+if(NIMBRO_ENGINE)
+  set(CPACK_NIMBRO_ENGINE_LIBEXEC ${NIMBRO_DEFAULT_ENGINE_LIBEXEC})
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    ${PROJECT_SOURCE_DIR}/node/debian/postinst
+    ${PROJECT_SOURCE_DIR}/node/debian/prerm
+    ${PROJECT_SOURCE_DIR}/node/debian/postrm
+    ${PROJECT_SOURCE_DIR}/node/debian/conffiles)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+  # The maintainer scripts use deb-systemd-helper and deb-systemd-invoke, of
+  # init-system-helpers, which is essential: no dependency is declared.
+endif()
 include(CPack)
 
 if(NIMBRO_TESTS)

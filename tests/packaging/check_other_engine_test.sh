@@ -88,12 +88,12 @@ cases=(
     "alone, kernel interface||nimbro0|0|"
     "a crashed nimbrod's stale socket file and resolv.conf backup|stale_socket leftover_backup|nimbro0|0|"
     "nimbro's own daemon still running|own_daemon|nimbro0|0|"
-    "a daemon listening on /run/tailscale|listen_at:/run/tailscale/tailscaled.sock|nimbro0|1|defina NIMBROD_TUN=userspace-networking"
-    "a daemon listening on /var/run/tailscale|listen_at:/var/run/tailscale/tailscaled.sock|nimbro0|1|um daemon escutando em /var/run/tailscale/tailscaled.sock"
-    "another installation's tailscaled|other_daemon|nimbro0|1|$work/other/tailscaled (pid"
+    "a daemon listening on /run/tailscale|listen_at:/run/tailscale/tailscaled.sock|nimbro0|78|defina NIMBROD_TUN=userspace-networking"
+    "a daemon listening on /var/run/tailscale|listen_at:/var/run/tailscale/tailscaled.sock|nimbro0|78|um daemon escutando em /var/run/tailscale/tailscaled.sock"
+    "another installation's tailscaled|other_daemon|nimbro0|78|$work/other/tailscaled (pid"
     "a tailscaled in another network namespace|other_daemon_elsewhere|nimbro0|0|"
     "another daemon, userspace networking|listen_at:/run/tailscale/tailscaled.sock|userspace-networking|0|"
-    "another daemon with its resolv.conf backup, userspace networking|listen_at:/run/tailscale/tailscaled.sock leftover_backup|userspace-networking|1|tailscale set --accept-dns=false"
+    "another daemon with its resolv.conf backup, userspace networking|listen_at:/run/tailscale/tailscaled.sock leftover_backup|userspace-networking|78|tailscale set --accept-dns=false"
 )
 for case in "${cases[@]}"; do
     IFS='|' read -r name setup tun want message <<<"$case"

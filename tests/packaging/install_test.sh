@@ -47,9 +47,8 @@ if [[ $engine == ON ]]; then
         "$("$prefix/libexec/nimbro/tailscale" version | head -n 1)"
     unit=$prefix/lib/systemd/system/nimbrod.service
     expect_eq "the unit's programs are under the prefix" \
-        "ExecStartPre=$prefix/libexec/nimbro/check-other-engine
-ExecStart=$prefix/libexec/nimbro/tailscaled" \
-        "$(sed -n 's/^\(Exec[A-Za-z]*=[^ ]*\).*/\1/p' "$unit")"
+        "ExecStart=$prefix/libexec/nimbro/check-other-engine \${NIMBROD_TUN} $prefix/libexec/nimbro/tailscaled" \
+        "$(sed -n 's/^\(Exec[A-Za-z]*=[^ ]* [^ ]* [^ ]*\).*/\1/p' "$unit")"
     expect_true "the unit points at the settings example" grep -qF "$prefix/share/nimbro" "$unit"
     expect_eq "the join unit runs the script with nimbro, both under the prefix" \
         "ExecStart=$prefix/libexec/nimbro/join-at-boot $prefix/bin/nimbro" \

@@ -116,11 +116,14 @@ if(NIMBRO_TESTS)
     COMMAND bash ${NIMBRO_PACKAGING_TESTS}/unit_test.sh ${PROJECT_SOURCE_DIR} ${NIMBRO_UNIT_TEST_ENGINE})
   add_test(NAME packaging.check_other_engine
     COMMAND bash ${NIMBRO_PACKAGING_TESTS}/check_other_engine_test.sh ${PROJECT_SOURCE_DIR})
+  add_test(NAME packaging.engine_prefix
+    COMMAND bash ${NIMBRO_PACKAGING_TESTS}/engine_prefix_test.sh ${PROJECT_SOURCE_DIR})
   add_test(NAME packaging.cell
     COMMAND bash ${NIMBRO_PACKAGING_TESTS}/cell_test.sh ${PROJECT_SOURCE_DIR}/cell $<TARGET_FILE:nimbro>)
   set(NIMBRO_PACKAGING_TEST_NAMES
     packaging.man_page packaging.completion.bash packaging.completion.zsh
-    packaging.install packaging.unit packaging.check_other_engine packaging.cell)
+    packaging.install packaging.unit packaging.check_other_engine packaging.engine_prefix
+    packaging.cell)
   if(NOT NIMBRO_ENGINE)
     # The Debian package is built without the engine: a package may not
     # install into /usr/local, where nimbro looks for the engine.

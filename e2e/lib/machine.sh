@@ -4,11 +4,13 @@
 # the namespaces (it needs the Debian mirror), and kept in the cache as a tar
 # named for its package list; inside, it is imported as an image.
 #
-# Outside: machine_rootfs CACHE. Inside, after start_docker:
-# import_machine_image, then machine_start NAME NETWORK IP [docker run
-# options...], machine_exec NAME COMMAND..., machine_copy NAME FILE PATH,
-# machine_restart NAME, machine_pid NAME. stop_docker removes the machines
-# with the Engine's other containers.
+# Outside: machine_rootfs CACHE prints the tar's path. Inside, after
+# start_docker: import_machine_image TAR, machine_network NAME SUBNET GATEWAY,
+# then machine_start NAME NETWORK IP [docker run options...],
+# machine_exec NAME COMMAND..., machine_copy NAME FILE PATH,
+# machine_restart NAME and machine_pid NAME (its systemd's pid here; its
+# /proc/PID/root is the machine's file system). stop_machines, before
+# stop_docker, removes them all.
 
 readonly MACHINE_SUITE=bookworm
 # What every machine has besides the minimal base: systemd to boot, iproute2
@@ -66,7 +68,7 @@ machine_rootfs() {
   printf '%s\n' "$tar"
 }
 
-# Imports the tar machine_rootfs made (MACHINE_TAR) unless the Engine has it.
+# Imports the tar machine_rootfs made unless the Engine has it already.
 import_machine_image() {
   local tar=$1 sum
   sum=$(sha256sum <"$tar") && sum=${sum%% *}
@@ -77,6 +79,14 @@ import_machine_image() {
   say "importing the machine image $MACHINE_IMAGE"
   docker import -m "$sum" -c 'CMD ["/lib/systemd/systemd"]' "$tar" "$MACHINE_IMAGE" >/dev/null ||
     fail "docker import $tar failed"
+}
+
+# machine_network NAME SUBNET GATEWAY: a bridge for machines, made afresh;
+# GATEWAY is this namespace's address on it.
+machine_network() {
+  docker network rm "$1" >/dev/null 2>&1 || true
+  docker network create --subnet "$2" --gateway "$3" "$1" >/dev/null ||
+    fail "docker network create $1 failed"
 }
 
 machine_pid() { docker inspect -f '{{.State.Pid}}' "$1"; }

@@ -68,6 +68,15 @@ if(CPACK_NIMBRO_ENGINE)
     "${root}/etc/default/nimbrod" COPYONLY)
   file(CHMOD "${root}/lib/systemd/system/nimbrod.service" "${root}/etc/default/nimbrod"
     PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  # The join at boot likewise, naming the packaged nimbro; it is not enabled
+  # by the package: whoever provisions the key enables it.
+  set(NIMBRO_BIN_DIR /usr/bin)
+  configure_file("${CPACK_NIMBRO_SOURCE_DIR}/node/nimbro-join.service.in"
+    "${root}/lib/systemd/system/nimbro-join.service" @ONLY)
+  configure_file("${CPACK_NIMBRO_SOURCE_DIR}/node/nimbro-join.default"
+    "${root}/etc/default/nimbro-join" COPYONLY)
+  file(CHMOD "${root}/lib/systemd/system/nimbro-join.service" "${root}/etc/default/nimbro-join"
+    PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
   # install(PROGRAMS) is not stripped with the targets; the engine's symbols
   # and debugging data are a third of its size.
   execute_process(COMMAND strip --remove-section=.comment --remove-section=.note

@@ -35,4 +35,19 @@ if(NIMBRO_ENGINE)
     DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/nimbro)
   install(FILES ${NIMBRO_NODE_DIR}/nimbrod.default
     DESTINATION ${CMAKE_INSTALL_DATADIR}/nimbro)
+
+  # The join at boot (nimbro-join.service), its script and its settings
+  # example. The unit names nimbro and the script under the prefix too.
+  install(CODE "
+    set(NIMBRO_ENGINE_LIBEXEC \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBEXECDIR}/nimbro\")
+    set(NIMBRO_BIN_DIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+    set(NIMBRO_DOC_DIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/nimbro\")
+    configure_file(\"${NIMBRO_NODE_DIR}/nimbro-join.service.in\"
+      \"${PROJECT_BINARY_DIR}/node/install/nimbro-join.service\" @ONLY)
+    file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/system\"
+      TYPE FILE FILES \"${PROJECT_BINARY_DIR}/node/install/nimbro-join.service\")")
+  install(PROGRAMS ${NIMBRO_NODE_DIR}/join-at-boot
+    DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/nimbro)
+  install(FILES ${NIMBRO_NODE_DIR}/nimbro-join.default
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/nimbro)
 endif()

@@ -109,7 +109,11 @@ machine_running() {
 # --device ...), and waits until systemd says the system is running.
 # systemd needs the capabilities (all but CAP_SYS_RESOURCE, which the host's
 # bounding set may lack), no seccomp or AppArmor filter, a /run of its own
-# and the cgroup tree; SIGRTMIN+3 asks it to halt.
+# and the cgroup tree; SIGRTMIN+3 asks it to halt. Booted by the kernel,
+# systemd makes every mount shared; in a container it leaves that to the
+# container manager, and Docker's are private, so it is done before systemd
+# starts: a unit's credentials are mounted in a namespace of their own and
+# reach the unit only through a shared /run.
 machine_start() {
   local name=$1 network=$2 ip=$3
   shift 3
@@ -118,7 +122,8 @@ machine_start() {
     --cap-add=ALL --cap-drop=SYS_RESOURCE --security-opt seccomp=unconfined \
     --security-opt apparmor=unconfined --tmpfs /run --tmpfs /run/lock --tmpfs /tmp \
     -v /sys/fs/cgroup:/sys/fs/cgroup:ro -e container=docker --stop-signal SIGRTMIN+3 \
-    "$@" "$MACHINE_IMAGE" >/dev/null || fail "machine $name did not start"
+    "$@" "$MACHINE_IMAGE" /bin/sh -c 'mount --make-rshared / && exec /lib/systemd/systemd' >/dev/null ||
+    fail "machine $name did not start"
   machines+=("$name")
   wait_until "machine $name to boot" 90 machine_running "$name"
 }

@@ -28,9 +28,12 @@ want="-rw-r--r-- share/bash-completion/completions/nimbro
 -rwxr-xr-x bin/nimbro"
 if [[ $engine == ON ]]; then
     want+="
+-rw-r--r-- lib/systemd/system/nimbro-join.service
 -rw-r--r-- lib/systemd/system/nimbrod.service
+-rw-r--r-- share/nimbro/nimbro-join.default
 -rw-r--r-- share/nimbro/nimbrod.default
 -rwxr-xr-x libexec/nimbro/check-other-engine
+-rwxr-xr-x libexec/nimbro/join-at-boot
 -rwxr-xr-x libexec/nimbro/tailscaled"
 fi
 expect_eq "installed files and their modes" "$(LC_ALL=C sort <<<"$want")" \
@@ -48,6 +51,9 @@ if [[ $engine == ON ]]; then
         "ExecStart=$prefix/libexec/nimbro/check-other-engine \${NIMBROD_TUN} $prefix/libexec/nimbro/tailscaled" \
         "$(sed -n 's/^\(Exec[A-Za-z]*=[^ ]* [^ ]* [^ ]*\).*/\1/p' "$unit")"
     expect_true "the unit points at the settings example" grep -qF "$prefix/share/nimbro" "$unit"
+    expect_eq "the join unit runs the script with nimbro, both under the prefix" \
+        "ExecStart=$prefix/libexec/nimbro/join-at-boot $prefix/bin/nimbro" \
+        "$(grep '^Exec' "$prefix/lib/systemd/system/nimbro-join.service")"
 fi
 
 finish

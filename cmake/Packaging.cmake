@@ -26,6 +26,7 @@ install(FILES completions/_nimbro DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/site-
 # The cell a sysadmin copies to stand up the control server with Compose.
 install(FILES cell/compose.yml cell/config.yaml cell/.env.example
   DESTINATION ${CMAKE_INSTALL_DATADIR}/nimbro/cell)
+install(PROGRAMS cell/backup DESTINATION ${CMAKE_INSTALL_DATADIR}/nimbro/cell)
 
 # Debian package: cpack -G DEB in the build directory.
 set(NIMBRO_PACKAGE_MAINTAINER "nimbro <nimbro@example.org>"

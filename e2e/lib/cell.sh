@@ -49,15 +49,19 @@ make_ca() {
     fail "openssl could not make a certificate authority in $1"
 }
 
-# make_server_cert CA DIR NAME: tls.crt (the full chain) and tls.key for
-# NAME, signed by the authority in CA, as a cell's TLS folder holds.
+# make_server_cert CA DIR NAME [SAN...]: tls.crt (the full chain) and tls.key
+# for NAME (and the further subject names SAN..., such as IP:10.0.0.1),
+# signed by the authority in CA, as a cell's TLS folder holds.
 make_server_cert() {
   local ca=$1 dir=$2 name=$3
+  shift 3
+  local sans=DNS:$name san
+  for san; do sans+=,$san; done
   mkdir -p "$dir"
   openssl req -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes \
     -subj "/CN=$name" -keyout "$dir/tls.key" -out "$dir/tls.csr" 2>/dev/null &&
     openssl x509 -req -in "$dir/tls.csr" -CA "$ca/ca.crt" -CAkey "$ca/ca.key" -days 2 \
-      -extfile <(printf 'subjectAltName=DNS:%s\nextendedKeyUsage=serverAuth\n' "$name") \
+      -extfile <(printf 'subjectAltName=%s\nextendedKeyUsage=serverAuth\n' "$sans") \
       -out "$dir/leaf.crt" 2>/dev/null ||
     fail "openssl could not make a certificate for $name"
   cat "$dir/leaf.crt" "$ca/ca.crt" >"$dir/tls.crt"

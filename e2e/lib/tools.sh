@@ -39,30 +39,42 @@ static_build_from() {
   built_from "$@" && go version -m "$1" | grep -qE '^[[:space:]]+build[[:space:]]+CGO_ENABLED=0$'
 }
 
-# Builds PACKAGE from MODULE at VERSION into the cache through a small module
-# of our own that requires that exact version. go install PACKAGE@VERSION would
-# also ask the proxy for the module's version list (to look for a deprecation
-# notice), and the proxy refuses that list for this module.
+# Builds PACKAGE from MODULE at VERSION into the cache as bin/NAME-VERSION
+# (NAME: the package's last element), so that two versions of one program can
+# live there side by side; pinned_bin prints that path. It is go install
+# PACKAGE@VERSION, so MODULE is the main module and the program knows its own
+# version (the control server checks its upgrade path with it). go install
+# also asks for the module's version list, which the proxy refuses for some
+# modules: go mod download MODULE@VERSION first records the version in the
+# module cache, and the cache is the first proxy go install asks.
+pinned_bin() {
+  local cache=$1 version=$2 pkg=$3
+  printf '%s/bin/%s-%s\n' "$cache" "${pkg##*/}" "$version"
+}
+
 go_build_pinned() {
   local cache=$1 module=$2 version=$3 pkg=$4
-  local name=${pkg##*/}
-  if static_build_from "$cache/bin/$name" "$module" "$version"; then
+  local bin
+  bin=$(pinned_bin "$cache" "$version" "$pkg")
+  if static_build_from "$bin" "$module" "$version" && [[ $(go version -m "$bin") == *$'\tmod\t'"$module"$'\t'"$version"* ]]; then
     say "reusing $module $version from $cache/bin"
     return 0
   fi
   say "building $module $version with $(go env GOVERSION) (once; kept in $cache)"
-  local src=$cache/src/$name-$version
-  rm -rf -- "$src"
-  mkdir -p "$src"
-  local goenv=(env -C "$src" GOTOOLCHAIN=local GOFLAGS="-buildvcs=false -mod=mod -p=2" CGO_ENABLED=0)
-  { "${goenv[@]}" go mod init "nimbro-sandbox/$name" 2>/dev/null &&
-    "${goenv[@]}" go mod edit -require="$module@$version" &&
-    run_child "${goenv[@]}" nice -n 10 go build -trimpath -o "$cache/bin/$name" "$pkg"; } ||
+  local gobin=$cache/src/${bin##*/} modcache
+  modcache=$(go env GOMODCACHE)
+  rm -rf -- "$gobin"
+  mkdir -p "$gobin"
+  { env -C "$cache" "${GO_VARS[@]}" go mod download "$module@$version" &&
+    run_child env -C "$cache" "${GO_VARS[@]}" CGO_ENABLED=0 GOBIN="$gobin" \
+      GOPROXY="file://$modcache/cache/download,$(go env GOPROXY)" \
+      nice -n 10 go install -trimpath "$pkg@$version" &&
+    mv -- "$gobin/${pkg##*/}" "$bin"; } ||
     die "building $pkg from $module $version failed"
-  rm -rf -- "$src"
+  rm -rf -- "$gobin"
   rmdir --ignore-fail-on-non-empty -- "$cache/src"
-  static_build_from "$cache/bin/$name" "$module" "$version" ||
-    die "$cache/bin/$name is not a cgo-free $module $version after the build"
+  static_build_from "$bin" "$module" "$version" ||
+    die "$bin is not a cgo-free $module $version after the build"
 }
 
 compose_plugin_is() {
@@ -106,8 +118,9 @@ build_compose() {
 # Docker Engine imports it inside the namespaces.
 make_control_rootfs() {
   local cache=$1 version=$2
-  local tar=$cache/image/headscale-$version.tar
-  if [[ -s $tar && $tar -nt $cache/bin/headscale ]]; then
+  local tar=$cache/image/headscale-$version.tar bin
+  bin=$(pinned_bin "$cache" "$version" headscale)
+  if [[ -s $tar && $tar -nt $bin ]]; then
     say "reusing the control image's file system $tar"
     return 0
   fi
@@ -115,7 +128,7 @@ make_control_rootfs() {
   rm -rf -- "$root"
   mkdir -p "$root"/{ko-app,etc/headscale,var/lib/headscale,var/run/headscale,tmp}
   chmod 1777 "$root/tmp"
-  install -m 755 "$cache/bin/headscale" "$root/ko-app/headscale"
+  install -m 755 "$bin" "$root/ko-app/headscale"
   tar --numeric-owner --owner=0 --group=0 -C "$root" -cf "$tar.new" . && mv -- "$tar.new" "$tar" ||
     die "packing the control image's file system failed"
   rm -rf -- "$root"

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Usage: cell_test.sh CELL_DIR NIMBRO
 # The shipped cell holds together: .env.example defines exactly the variables
-# compose.yml reads, nimbro refuses it until the cell has a name and accepts
-# it then, and where Docker Compose is present it reads the files as a user
-# would have them.
+# compose.yml reads, nimbro and Compose refuse it until the cell has a name
+# and nimbro accepts it then, and where Docker Compose is present it reads the
+# files as a user would have them.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
@@ -47,9 +47,15 @@ expect_true "the project is the instance ID" grep -qx 'name: cell-a' <<<"$config
 expect_true "HTTP goes to loopback port 8080" grep -qx '        host_ip: 127.0.0.1' <<<"$config"
 expect_true "STUN listens on the published port" \
     grep -qx '      HEADSCALE_DERP_SERVER_STUN_LISTEN_ADDR: 0.0.0.0:3478' <<<"$config"
-expect_eq "the image" "headscale/headscale:0.28.0" "$(compose config --images 2>&1)"
-sed -i '/^NIMBRO_INSTANCE_ID=/d' "$work/.env"
-expect_true "without a name Compose says what to do" \
-    grep -qF 'copy .env.example to .env' <<<"$(compose config 2>&1 || true)"
+expect_eq "the image" "headscale/headscale:0.29.2" "$(compose config --images 2>&1)"
+expect_true "with TLS off no folder of the cell is mounted" \
+    grep -qx '        source: no-tls' <<<"$config"
+the_example_unchanged() { cp -- "$work/.env.example" "$work/.env"; }
+no_name_at_all() { sed -i '/^NIMBRO_INSTANCE_ID=/d' "$work/.env"; }
+for unnamed in the_example_unchanged no_name_at_all; do
+    "$unnamed"
+    expect_true "Compose refuses the cell and says what to do: $unnamed" \
+        grep -qF 'copy .env.example to .env' <<<"$(compose config 2>&1 || true)"
+done
 
 finish

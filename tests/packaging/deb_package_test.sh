@@ -54,6 +54,7 @@ want="-rw-r--r-- root/root ./usr/share/bash-completion/completions/nimbro
 -rw-r--r-- root/root ./usr/share/nimbro/cell/.env.example
 -rw-r--r-- root/root ./usr/share/nimbro/cell/compose.yml
 -rw-r--r-- root/root ./usr/share/nimbro/cell/config.yaml
+-rwxr-xr-x root/root ./usr/share/nimbro/cell/backup
 -rw-r--r-- root/root ./usr/share/zsh/vendor-completions/_nimbro
 -rwxr-xr-x root/root ./usr/bin/nimbro"
 [[ $linkage == static ]] && want+="
@@ -83,7 +84,7 @@ if command -v lintian >/dev/null; then
     lintian "$deb" >"$work/lintian.log" 2>&1 || true
     expect_eq "lintian reports no errors" "" "$(grep '^E: ' "$work/lintian.log" || true)"
 fi
-for f in compose.yml config.yaml .env.example; do
+for f in compose.yml config.yaml .env.example backup; do
     expect_true "packaged cell/$f is the source file" \
         cmp -s "$work/root/usr/share/nimbro/cell/$f" "$source_dir/cell/$f"
 done

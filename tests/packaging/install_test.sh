@@ -23,6 +23,7 @@ want="-rw-r--r-- share/bash-completion/completions/nimbro
 -rw-r--r-- share/nimbro/cell/.env.example
 -rw-r--r-- share/nimbro/cell/compose.yml
 -rw-r--r-- share/nimbro/cell/config.yaml
+-rwxr-xr-x share/nimbro/cell/backup
 -rw-r--r-- share/zsh/site-functions/_nimbro
 -rwxr-xr-x bin/nimbro"
 if [[ $engine == ON ]]; then

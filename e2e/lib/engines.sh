@@ -32,7 +32,8 @@ engine_ready() {
 # $work/engines/NAME, with the environment VAR=value... (SSL_CERT_FILE for
 # the authorities it trusts). Its holder process enters the new namespaces,
 # says so through one FIFO, waits on another while the link is set up, then
-# becomes the daemon (same pid).
+# becomes the daemon (same pid). Its logs go to its state directory: left to
+# itself it would make /var/lib/tailscale, which is the host's here.
 start_engine() {
   local name=$1 index=$2 engine=$3
   shift 3
@@ -49,7 +50,7 @@ start_engine() {
     exec 4<&-
     shift 2
     exec "$@"' holder "$dir/ready" "$dir/go" \
-    env "$@" "$engine" --tun=userspace-networking --statedir="$dir/state" \
+    env TS_LOGS_DIR="$dir/state" "$@" "$engine" --tun=userspace-networking --statedir="$dir/state" \
     --socket="$dir/tailscaled.sock" --port=41641 \
     >"$dir/tailscaled.log" 2>&1 &
   local pid=$!

@@ -7,7 +7,7 @@
 namespace nimbro {
 namespace {
 
-#include "base/unicode_tables.inc"
+#include "unicode_tables.inc"
 
 }  // namespace
 

@@ -8,7 +8,6 @@
 #include "base/strings.h"
 #include "cli/app.h"
 #include "cli/duration.h"
-#include "cli/expiration.h"
 #include "cli/flags.h"
 
 namespace nimbro {

@@ -1,9 +1,6 @@
 // Running headscale inside the cell's control service through Docker Compose.
 #include "cli/compose.h"
 
-#include <fcntl.h>
-
-#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -12,9 +9,9 @@
 #include "cli/admin.h"
 #include "cli/app.h"
 #include "cli/cell_env.h"
-#include "cli/file.h"
-#include "cli/syserr.h"
-#include "cli/workdir.h"
+#include "process/file.h"
+#include "process/paths.h"
+#include "process/syserr.h"
 
 namespace nimbro {
 
@@ -29,16 +26,6 @@ Expected<std::string> cellEnvFile(const App& app, const std::string& composeFile
   Expected<std::string> dir = workingDirectory();
   if (!dir) return errorf("não foi possível localizar o .env da célula Nimbro: %w", dir.error());
   return joinPath(*dir, ".env");
-}
-
-// Compose forwards its standard input into the container even with -T, so a
-// script's piped input would be swallowed by a headscale command that never
-// reads it.
-Expected<File> openNullInput() {
-  constexpr const char* kPath = "/dev/null";
-  const int fd = ::open(kPath, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return pathError("open", kPath, errno);
-  return File(fd, kPath);
 }
 
 }  // namespace
@@ -76,6 +63,9 @@ Error App::runHeadscale(const Context& ctx, const std::string& composeFile,
   argv.insert(argv.end(), {"--project-name", *project, "exec", "-T", controlService(), "headscale"});
   argv.insert(argv.end(), args.begin(), args.end());
 
+  // Compose forwards its standard input into the container even with -T, so
+  // a script's piped input would be swallowed by a headscale command that
+  // never reads it.
   Expected<File> nullFile = openNullInput();
   if (!nullFile) return errorf("o comando administrativo do Headscale falhou: %w", nullFile.error());
   FileStream nullInput(nullFile->fd(), nullFile->name());

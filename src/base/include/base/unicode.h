@@ -9,11 +9,10 @@ namespace nimbro {
 bool isPrint(char32_t r);
 // The Unicode White_Space property.
 bool isSpace(char32_t r);
-// Simple case folding (CaseFolding.txt statuses C and S); r itself when it
-// has no folding.
-char32_t simpleFold(char32_t r);
-// Whether a and b are equal under simple case folding. Bytes that are not
-// valid UTF-8 read as U+FFFD.
-bool equalFold(std::string_view a, std::string_view b);
+// Whether s equals word under simple case folding (CaseFolding.txt statuses
+// C and S), for a word of lower-case ASCII letters: character by character,
+// each of s's is the word's or folds to it. Bytes that are not valid UTF-8
+// match nothing.
+bool equalFoldASCII(std::string_view s, std::string_view word);
 
 }  // namespace nimbro

@@ -21,6 +21,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <mutex>
 
 #include "system.h"
 
@@ -76,26 +77,13 @@ void onChildEnd(int) {
 }
 
 // The handler is in place while at least one wait is under way, and what was
-// there before comes back after the last one. The lock is held for one
-// system call at most; a spin lock keeps std::mutex, and the C++ library's
-// system_error machinery it brings, out of the binary.
-std::atomic_flag handlerLock = ATOMIC_FLAG_INIT;
+// there before comes back after the last one.
+std::mutex handlerMutex;
 int handlerUsers = 0;
 struct sigaction previousHandler;
 
-class HandlerLock {
- public:
-  HandlerLock() {
-    while (handlerLock.test_and_set(std::memory_order_acquire)) {
-    }
-  }
-  ~HandlerLock() { handlerLock.clear(std::memory_order_release); }
-  HandlerLock(const HandlerLock&) = delete;
-  HandlerLock& operator=(const HandlerLock&) = delete;
-};
-
 void startCatching() {
-  const HandlerLock lock;
+  const std::lock_guard<std::mutex> lock(handlerMutex);
   if (handlerUsers++ > 0) return;
   struct sigaction action {};
   action.sa_handler = onChildEnd;
@@ -106,7 +94,7 @@ void startCatching() {
 }
 
 void stopCatching() {
-  const HandlerLock lock;
+  const std::lock_guard<std::mutex> lock(handlerMutex);
   if (--handlerUsers > 0) return;
   sigaction(SIGCHLD, &previousHandler, nullptr);
 }

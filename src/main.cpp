@@ -46,7 +46,13 @@ void writeErrorLine(const nimbro::Error& err) {
 }
 
 int run(const std::vector<std::string>& args) {
-  nimbro::occupyClosedStandardDescriptors();
+  // With a standard slot left free, the signal pipe or the key file could
+  // take it and reach the engine as its output or its input. The line goes
+  // nowhere if descriptor 2 is the slot that stayed closed.
+  if (const nimbro::Error err = nimbro::occupyClosedStandardDescriptors()) {
+    writeErrorLine(err);
+    return 1;
+  }
   nimbro::ignoreBrokenPipe();
   nimbro::restoreChildExitSignal();
   nimbro::SignalWatch watch;

@@ -5,6 +5,9 @@
 // behaviour, no crash and no hang, in memory bounded by the input.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -439,6 +442,58 @@ TEST(EndToEndHostileInput, ClosedStandardDescriptorsInAnyCombination) {
         EXPECT_EQ(c.descriptors[3], "3 -> " + t.key);
         EXPECT_EQ(c.fd3Content, kKey);
       }
+    }
+  }
+}
+
+// In a mount namespace of its own, an empty /dev: what a minimal chroot
+// offers. Returns whether that could be made, in the calling process.
+bool hideDevNull() {
+  return unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+         mount("none", "/dev", "tmpfs", 0, nullptr) == 0 && access("/dev/null", F_OK) != 0;
+}
+
+// Whether hideDevNull works here (root, and mounts allowed), tried in a child.
+bool canHideDevNull() {
+  if (geteuid() != 0) return false;
+  const pid_t pid = fork();
+  if (pid == 0) _exit(hideDevNull() ? 0 : 1);
+  int status = 0;
+  return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(EndToEndHostileInput, ClosedStandardDescriptorsWithoutDevNull) {
+  if (!canHideDevNull()) GTEST_SKIP() << "needs root and a mount namespace with a /dev of its own";
+  // With a standard slot left free, the signal pipe or the key file would
+  // take it and reach the engine as its input or output. The tool refuses
+  // to run, with its error line where there is a standard error.
+  for (const char* command : {"join", "status"}) {
+    for (int closed = 1; closed < 8; ++closed) {
+      SCOPED_TRACE(std::string(command) + " with closed mask " + std::to_string(closed));
+      HostileRun t;
+      const std::vector<std::string> args =
+          std::string(command) == "join"
+              ? std::vector<std::string>{"join", "--control", "https://c", "--token-file", t.key}
+              : std::vector<std::string>{"status"};
+      TestProcess::Launch launch = t.launch(args);
+      launch.beforeExec = [closed] {
+        if (!hideDevNull()) _exit(125);
+        for (int fd = 0; fd < 3; ++fd)
+          if (closed & (1 << fd)) close(fd);
+      };
+      const ProcessResult r = runProcess(launch);
+      EXPECT_EQ(r.exitCode, 1);
+      const int first = closed & 1 ? 0 : closed & 2 ? 1 : 2;
+      if (closed & 4) {
+        EXPECT_EQ(r.err, "");
+      } else {
+        EXPECT_EQ(r.err, "nimbro: o descritor padrão " + std::to_string(first) +
+                             " está fechado e não foi possível ocupá-lo com /dev/null: open "
+                             "/dev/null: no such file or directory\n");
+      }
+      EXPECT_EQ(r.out, "");
+      EXPECT_FALSE(t.child().present);
+      EXPECT_EQ(readFileOrEmpty(t.key), kKey);
     }
   }
 }

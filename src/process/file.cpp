@@ -107,14 +107,20 @@ FileStream& processStderr() {
   return s;
 }
 
-void occupyClosedStandardDescriptors() {
+Error occupyClosedStandardDescriptors() {
   for (int fd = 0; fd <= 2; ++fd) {
     if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // The lowest free number: fd itself, as the slots below it are taken.
     const int null = open(kNullPath, fd == 0 ? O_WRONLY : O_RDONLY);
-    if (null < 0 || null == fd) continue;
+    if (null < 0) {
+      return errorf("o descritor padrão %d está fechado e não foi possível ocupá-lo com %s: %v",
+                    fd, kNullPath, pathError("open", kNullPath, errno));
+    }
+    if (null == fd) continue;
     dup2(null, fd);
     close(null);
   }
+  return {};
 }
 
 Expected<File> openNullInput() {

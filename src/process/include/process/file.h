@@ -83,8 +83,9 @@ FileStream& processStderr();
 // opened in the direction that refuses the stream's use (write-only for 0,
 // read-only for 1 and 2). A file opened later can then never take a standard
 // slot and become a child's standard stream, while a closed stream still
-// refuses to be read or written.
-void occupyClosedStandardDescriptors();
+// refuses to be read or written. Fails when a slot is closed and /dev/null
+// cannot be opened (a minimal chroot): the tool must not run then.
+Error occupyClosedStandardDescriptors();
 
 // Opens /dev/null for reading, close-on-exec.
 Expected<File> openNullInput();

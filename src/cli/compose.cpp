@@ -40,7 +40,7 @@ Error App::runHeadscale(const Context& ctx, const std::string& composeFile,
                         const std::vector<std::string>& args) const {
   // The caller's path is used as given; only the variable is trimmed here.
   std::string compose = composeFile;
-  if (compose.empty()) compose = std::string(trimSpace(getenv("NIMBRO_COMPOSE_FILE")));
+  if (compose.empty()) compose = std::string(trimSpace(getenv_("NIMBRO_COMPOSE_FILE")));
 
   Expected<std::string> envFile = cellEnvFile(*this, compose);
   if (!envFile) return envFile.error();
@@ -72,10 +72,10 @@ Error App::runHeadscale(const Context& ctx, const std::string& composeFile,
 
   const std::string program = dockerBin();
   Error result;
-  if (auto* envRunner = dynamic_cast<EnvironmentRunner*>(&runner())) {
-    result = envRunner->RunWithUnsetEnv(ctx, program, argv, nullInput, out(), err(), composeUnsetEnv);
+  if (auto* envRunner = dynamic_cast<EnvironmentRunner*>(runner_.get())) {
+    result = envRunner->RunWithUnsetEnv(ctx, program, argv, nullInput, *out_, *err_, composeUnsetEnv);
   } else {
-    result = runner().Run(ctx, program, argv, nullInput, out(), err());
+    result = runner_->Run(ctx, program, argv, nullInput, *out_, *err_);
   }
   if (result) return errorf("o comando administrativo do Headscale falhou: %w", result);
   return {};

@@ -5,17 +5,13 @@
 #include <vector>
 
 #include "base/error.h"
+#include "cli/flags.h"
 
 namespace nimbro {
 
-struct ParsedID {
-  // The decimal digits as typed, less leading zeros: headscale reads a
-  // leading 0 as an octal prefix, so "010" would name node 8.
-  std::string id;
-  bool help = false;  // a help request; id is empty then
-};
-
-// Reads one node or key ID, given as the only word or with --id. command
-// names the request in messages ("admin revoke").
-Expected<ParsedID> parseID(const std::string& command, const std::vector<std::string>& args);
+// Reads one node or key ID, given as the only word or with --id: the decimal
+// digits as typed, less leading zeros, since headscale reads a leading 0 as
+// an octal prefix and "010" would name node 8. command names the request in
+// messages ("admin revoke").
+Parsed<std::string> parseID(const std::string& command, const std::vector<std::string>& args);
 }  // namespace nimbro

@@ -59,9 +59,10 @@ class App {
   std::string controlService() const;
   std::string dockerBin() const;
 
+  // What New filled in, for code outside App; App's own members read the
+  // fields. The standard input, output and error are handed to children;
+  // the tool's own texts go to out().
   Runner& runner() const { return *runner_; }
-  // The standard input, output and error handed to children; the tool's own
-  // texts go to out().
   Reader& in() const { return *in_; }
   Writer& out() const { return *out_; }
   Writer& err() const { return *err_; }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,10 +14,17 @@
 
 namespace nimbro {
 
+// What every parser of the tool's words gives: what the words ask for, an
+// empty optional when they ask for help instead, or the failure.
+template <typename T>
+using Parsed = Expected<std::optional<T>>;
+
+// Whether word asks for help where a command or a subcommand is expected:
+// "help", "-h" or "--help".
+bool isHelpWord(std::string_view word);
+
 class FlagSet {
  public:
-  enum class Outcome { Ok, Help, Failed };
-
   explicit FlagSet(std::string name) : name_(std::move(name)) {}
 
   // Registers an option. The returned reference holds the option's value
@@ -24,12 +32,10 @@ class FlagSet {
   std::string& stringOption(std::string name, std::string defaultValue, std::string help);
   bool& boolOption(std::string name, bool defaultValue, std::string help);
 
-  // Parses the words after the command word.
-  Outcome parse(const std::vector<std::string>& words);
-  // After Failed: the failure text, such as "flag needs an argument: -id".
-  const std::string& failure() const { return failure_; }
-  // After Ok: the words left from the first positional word on.
-  const std::vector<std::string>& positional() const { return positional_; }
+  // Parses the words after the command word into the words left from the
+  // first positional word on. A failure reads as Go's flag package writes
+  // it: "flag needs an argument: -id".
+  Parsed<std::vector<std::string>> parse(const std::vector<std::string>& words);
   const std::string& name() const { return name_; }
 
  private:
@@ -42,8 +48,6 @@ class FlagSet {
 
   std::string name_;
   std::map<std::string, Option, std::less<>> options_;
-  std::string failure_;
-  std::vector<std::string> positional_;
 };
 
 // A new, empty option set labelled name.

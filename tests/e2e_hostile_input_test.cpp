@@ -407,6 +407,20 @@ TEST(EndToEndHostileInput, EnvFileThatNeverEndsOrIsTooLarge) {
   }
 }
 
+// The words of join (with t's key file), admin nodes or status.
+std::vector<std::string> commandWords(const std::string& command, const HostileRun& t) {
+  if (command == "join") return {"join", "--control", "https://c", "--token-file", t.key};
+  if (command == "admin") return {"admin", "nodes"};
+  return {command};
+}
+
+// Closes the standard descriptors whose bits are set in mask (1 for 0, 2
+// for 1, 4 for 2).
+void closeStandardDescriptors(int mask) {
+  for (int fd = 0; fd < 3; ++fd)
+    if (mask & (1 << fd)) close(fd);
+}
+
 TEST(EndToEndHostileInput, ClosedStandardDescriptorsInAnyCombination) {
   // Whatever the tool opens (the key file, the .env) would take the lowest
   // free number; none of it may become a standard stream of the child.
@@ -414,15 +428,8 @@ TEST(EndToEndHostileInput, ClosedStandardDescriptorsInAnyCombination) {
     for (int closed = 1; closed < 8; ++closed) {
       SCOPED_TRACE(std::string(command) + " with closed mask " + std::to_string(closed));
       HostileRun t;
-      const std::vector<std::string> args =
-          std::string(command) == "join"
-              ? std::vector<std::string>{"join", "--control", "https://c", "--token-file", t.key}
-              : std::vector<std::string>{"admin", "nodes"};
-      TestProcess::Launch launch = t.launch(args);
-      launch.beforeExec = [closed] {
-        for (int fd = 0; fd < 3; ++fd)
-          if (closed & (1 << fd)) close(fd);
-      };
+      TestProcess::Launch launch = t.launch(commandWords(command, t));
+      launch.beforeExec = [closed] { closeStandardDescriptors(closed); };
       const ProcessResult r = runProcess(launch);
       EXPECT_EQ(r.exitCode, 0);
       const ChildRecord c = t.child();
@@ -471,15 +478,10 @@ TEST(EndToEndHostileInput, ClosedStandardDescriptorsWithoutDevNull) {
     for (int closed = 1; closed < 8; ++closed) {
       SCOPED_TRACE(std::string(command) + " with closed mask " + std::to_string(closed));
       HostileRun t;
-      const std::vector<std::string> args =
-          std::string(command) == "join"
-              ? std::vector<std::string>{"join", "--control", "https://c", "--token-file", t.key}
-              : std::vector<std::string>{"status"};
-      TestProcess::Launch launch = t.launch(args);
+      TestProcess::Launch launch = t.launch(commandWords(command, t));
       launch.beforeExec = [closed] {
         if (!hideDevNull()) _exit(125);
-        for (int fd = 0; fd < 3; ++fd)
-          if (closed & (1 << fd)) close(fd);
+        closeStandardDescriptors(closed);
       };
       const ProcessResult r = runProcess(launch);
       EXPECT_EQ(r.exitCode, 1);

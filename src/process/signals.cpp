@@ -28,6 +28,8 @@
 namespace nimbro {
 namespace {
 
+static_assert(std::atomic<int>::is_always_lock_free, "a handler may use only lock-free atomics");
+
 // SIGINT and SIGTERM: the first one reports itself on the write end of the
 // watch's pipe, kept where the handler finds it. There is one watch, the
 // entry's.

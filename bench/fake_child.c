@@ -1,9 +1,12 @@
 /* The child every benchmarked command ends in, standing in for the engine
  * and for docker. It ignores its arguments and exits 0 at once, unless
  * BENCH_CHILD_WRITE names a byte count to write to its standard output
- * first. When BENCH_PARENT_HWM names a file, it first appends its parent's
- * peak resident set (VmHWM, KiB) to it: by then the parent has done all it
- * does before waiting, and reading it from here needs no tracing. */
+ * first. When BENCH_PARENT_MEMORY names a file, it first appends one line
+ * about its parent to it, in KiB:
+ *   VmHWM Private_Clean Private_Dirty Anonymous
+ * the peak resident set from /proc/<parent>/status and the rest from
+ * /proc/<parent>/smaps_rollup. By then the parent has done all it does
+ * before waiting, and reading it from here needs no tracing. */
 #define _GNU_SOURCE
 #include <fcntl.h>
 #include <stdio.h>
@@ -11,21 +14,30 @@
 #include <string.h>
 #include <unistd.h>
 
-static void recordParentPeak(const char *out) {
+/* The value in KiB of the first "Field:" line of /proc/<parent>/file, or -1. */
+static long parentField(const char *file, const char *field) {
   char path[64];
-  snprintf(path, sizeof path, "/proc/%d/status", (int)getppid());
+  snprintf(path, sizeof path, "/proc/%d/%s", (int)getppid(), file);
   int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return;
+  if (fd < 0) return -1;
   char buf[4096];
   ssize_t n = read(fd, buf, sizeof buf - 1);
   close(fd);
-  if (n <= 0) return;
+  if (n <= 0) return -1;
   buf[n] = '\0';
-  const char *line = strstr(buf, "VmHWM:");
-  if (line == NULL) return;
-  long kib = strtol(line + strlen("VmHWM:"), NULL, 10);
-  char text[32];
-  int len = snprintf(text, sizeof text, "%ld\n", kib);
+  char key[64];
+  snprintf(key, sizeof key, "\n%s:", field);
+  const char *line = strstr(buf, key);
+  if (line == NULL) return -1;
+  return strtol(line + strlen(key), NULL, 10);
+}
+
+static void recordParentMemory(const char *out) {
+  char text[128];
+  int len = snprintf(text, sizeof text, "%ld %ld %ld %ld\n", parentField("status", "VmHWM"),
+                     parentField("smaps_rollup", "Private_Clean"),
+                     parentField("smaps_rollup", "Private_Dirty"),
+                     parentField("smaps_rollup", "Anonymous"));
   int o = open(out, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
   if (o < 0) return;
   if (write(o, text, (size_t)len) != len) {
@@ -34,8 +46,8 @@ static void recordParentPeak(const char *out) {
 }
 
 int main(void) {
-  const char *hwm = getenv("BENCH_PARENT_HWM");
-  if (hwm != NULL) recordParentPeak(hwm);
+  const char *memory = getenv("BENCH_PARENT_MEMORY");
+  if (memory != NULL) recordParentMemory(memory);
 
   const char *count = getenv("BENCH_CHILD_WRITE");
   if (count == NULL) return 0;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <fstream>
 #include <map>
 
 #include "support/fakes.h"
@@ -82,22 +84,29 @@ TEST(New, FillsDefaults) {
   }
 }
 
-TEST(PlatformDefaults, PerSystem) {
-  struct Case {
-    const char* goos;
-    const char* engine;
-    const char* socket;
-  } cases[] = {
-      {"linux", "/usr/local/libexec/nimbro/tailscale", "/run/nimbro/nimbrod.sock"},
-      {"darwin", "/usr/local/bin/tailscale", ""},
-      {"windows", "C:\\Program Files\\Tailscale\\tailscale.exe", ""},
-      {"freebsd", "tailscale", ""},
-      {"Linux", "tailscale", ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.goos);
-    EXPECT_EQ(platformDefaults(c.goos).engine, c.engine);
-    EXPECT_EQ(platformDefaults(c.goos).socket, c.socket);
+// On Linux the tool must find the engine where the install puts it and
+// the daemon's socket where the shipped service has the daemon listen:
+// node/nimbrod.service.in, with the install's default prefix /usr/local.
+TEST(PlatformDefaults, LinuxAgreesWithTheShippedService) {
+  std::ifstream unit(NIMBRO_TEST_DATA "/../../node/nimbrod.service.in");
+  ASSERT_TRUE(unit) << "node/nimbrod.service.in";
+  std::string execStart;
+  for (std::string line; std::getline(unit, line);)
+    if (line.starts_with("ExecStart=")) execStart = line.substr(std::strlen("ExecStart="));
+  ASSERT_FALSE(execStart.empty());
+  const PlatformDefaults linux = platformDefaults("linux");
+
+  // The daemon beside the client, which the install links to it.
+  EXPECT_EQ(execStart.substr(0, execStart.find(' ')), "@NIMBRO_ENGINE_LIBEXEC@/tailscaled");
+  EXPECT_EQ(linux.engine, "/usr/local/libexec/nimbro/tailscale");
+  EXPECT_NE(execStart.find(" --socket=" + linux.socket + " "), std::string::npos) << execStart;
+}
+
+TEST(PlatformDefaults, ElsewhereTheEngineOnPath) {
+  for (const char* goos : {"freebsd", "Linux", ""}) {
+    SCOPED_TRACE(goos);
+    EXPECT_EQ(platformDefaults(goos).engine, "tailscale");
+    EXPECT_EQ(platformDefaults(goos).socket, "");
   }
 }
 

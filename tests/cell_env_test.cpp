@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "cli/read_file.h"
+#include "process/file.h"
 #include "support/cancel_source.h"
 #include "support/key_files.h"
 

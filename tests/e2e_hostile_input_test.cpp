@@ -5,6 +5,9 @@
 // behaviour, no crash and no hang, in memory bounded by the input.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -404,6 +407,20 @@ TEST(EndToEndHostileInput, EnvFileThatNeverEndsOrIsTooLarge) {
   }
 }
 
+// The words of join (with t's key file), admin nodes or status.
+std::vector<std::string> commandWords(const std::string& command, const HostileRun& t) {
+  if (command == "join") return {"join", "--control", "https://c", "--token-file", t.key};
+  if (command == "admin") return {"admin", "nodes"};
+  return {command};
+}
+
+// Closes the standard descriptors whose bits are set in mask (1 for 0, 2
+// for 1, 4 for 2).
+void closeStandardDescriptors(int mask) {
+  for (int fd = 0; fd < 3; ++fd)
+    if (mask & (1 << fd)) close(fd);
+}
+
 TEST(EndToEndHostileInput, ClosedStandardDescriptorsInAnyCombination) {
   // Whatever the tool opens (the key file, the .env) would take the lowest
   // free number; none of it may become a standard stream of the child.
@@ -411,15 +428,8 @@ TEST(EndToEndHostileInput, ClosedStandardDescriptorsInAnyCombination) {
     for (int closed = 1; closed < 8; ++closed) {
       SCOPED_TRACE(std::string(command) + " with closed mask " + std::to_string(closed));
       HostileRun t;
-      const std::vector<std::string> args =
-          std::string(command) == "join"
-              ? std::vector<std::string>{"join", "--control", "https://c", "--token-file", t.key}
-              : std::vector<std::string>{"admin", "nodes"};
-      TestProcess::Launch launch = t.launch(args);
-      launch.beforeExec = [closed] {
-        for (int fd = 0; fd < 3; ++fd)
-          if (closed & (1 << fd)) close(fd);
-      };
+      TestProcess::Launch launch = t.launch(commandWords(command, t));
+      launch.beforeExec = [closed] { closeStandardDescriptors(closed); };
       const ProcessResult r = runProcess(launch);
       EXPECT_EQ(r.exitCode, 0);
       const ChildRecord c = t.child();
@@ -439,6 +449,53 @@ TEST(EndToEndHostileInput, ClosedStandardDescriptorsInAnyCombination) {
         EXPECT_EQ(c.descriptors[3], "3 -> " + t.key);
         EXPECT_EQ(c.fd3Content, kKey);
       }
+    }
+  }
+}
+
+// In a mount namespace of its own, an empty /dev: what a minimal chroot
+// offers. Returns whether that could be made, in the calling process.
+bool hideDevNull() {
+  return unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+         mount("none", "/dev", "tmpfs", 0, nullptr) == 0 && access("/dev/null", F_OK) != 0;
+}
+
+// Whether hideDevNull works here (root, and mounts allowed), tried in a child.
+bool canHideDevNull() {
+  if (geteuid() != 0) return false;
+  const pid_t pid = fork();
+  if (pid == 0) _exit(hideDevNull() ? 0 : 1);
+  int status = 0;
+  return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(EndToEndHostileInput, ClosedStandardDescriptorsWithoutDevNull) {
+  if (!canHideDevNull()) GTEST_SKIP() << "needs root and a mount namespace with a /dev of its own";
+  // With a standard slot left free, the signal pipe or the key file would
+  // take it and reach the engine as its input or output. The tool refuses
+  // to run, with its error line where there is a standard error.
+  for (const char* command : {"join", "status"}) {
+    for (int closed = 1; closed < 8; ++closed) {
+      SCOPED_TRACE(std::string(command) + " with closed mask " + std::to_string(closed));
+      HostileRun t;
+      TestProcess::Launch launch = t.launch(commandWords(command, t));
+      launch.beforeExec = [closed] {
+        if (!hideDevNull()) _exit(125);
+        closeStandardDescriptors(closed);
+      };
+      const ProcessResult r = runProcess(launch);
+      EXPECT_EQ(r.exitCode, 1);
+      const int first = closed & 1 ? 0 : closed & 2 ? 1 : 2;
+      if (closed & 4) {
+        EXPECT_EQ(r.err, "");
+      } else {
+        EXPECT_EQ(r.err, "nimbro: o descritor padrão " + std::to_string(first) +
+                             " está fechado e não foi possível ocupá-lo com /dev/null: open "
+                             "/dev/null: no such file or directory\n");
+      }
+      EXPECT_EQ(r.out, "");
+      EXPECT_FALSE(t.child().present);
+      EXPECT_EQ(readFileOrEmpty(t.key), kKey);
     }
   }
 }

@@ -1,8 +1,7 @@
-#include "cli/expiration.h"
+#include "cli/duration.h"
 
 #include <gtest/gtest.h>
 
-#include "cli/duration.h"
 
 namespace nimbro {
 namespace {

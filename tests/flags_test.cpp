@@ -7,9 +7,11 @@ namespace {
 
 using Words = std::vector<std::string>;
 
+enum class Outcome { Ok, Help, Failed };
+
 // The options of a join-like command: two text options and one boolean.
 struct ParsedWords {
-  FlagSet::Outcome outcome;
+  Outcome outcome;
   std::string failure;
   Words positional;
   std::string control;
@@ -22,16 +24,18 @@ ParsedWords parseJoinLike(const Words& words) {
   std::string& control = flags.stringOption("control", "", "control server URL");
   std::string& timeout = flags.stringOption("timeout", "30s", "time limit");
   bool& deleteToken = flags.boolOption("delete-token", false, "remove the key file");
-  FlagSet::Outcome outcome = flags.parse(words);
-  return {outcome, flags.failure(), flags.positional(), control, timeout, deleteToken};
+  const Parsed<Words> parsed = flags.parse(words);
+  if (!parsed) return {Outcome::Failed, parsed.error().message(), {}, control, timeout, deleteToken};
+  if (!*parsed) return {Outcome::Help, "", {}, control, timeout, deleteToken};
+  return {Outcome::Ok, "", **parsed, control, timeout, deleteToken};
 }
 
 TEST(FlagSetTest, Outcomes) {
-  using enum FlagSet::Outcome;
+  using enum Outcome;
   struct Case {
     const char* name;
     Words words;
-    FlagSet::Outcome outcome;
+    Outcome outcome;
     std::string failure;
   };
   const Case cases[] = {
@@ -111,7 +115,7 @@ TEST(FlagSetTest, Values) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ParsedWords got = parseJoinLike(c.words);
-    ASSERT_EQ(got.outcome, FlagSet::Outcome::Ok) << got.failure;
+    ASSERT_EQ(got.outcome, Outcome::Ok) << got.failure;
     EXPECT_EQ(got.control, c.control);
     EXPECT_EQ(got.timeout, c.timeout);
     EXPECT_EQ(got.deleteToken, c.deleteToken);
@@ -119,22 +123,31 @@ TEST(FlagSetTest, Values) {
   }
 }
 
-TEST(FlagSetTest, FailedBoolKeepsItsValue) {
-  FlagSet flags = newFlagSet("join");
-  bool& deleteToken = flags.boolOption("delete-token", false, "");
-  EXPECT_EQ(flags.parse({"--delete-token", "--delete-token=maybe"}), FlagSet::Outcome::Failed);
-  EXPECT_TRUE(deleteToken);
+// A command registers its options one after another and keeps the
+// references; every one must still be where parse writes its value.
+TEST(FlagSetTest, ValuesStayBoundAsOptionsAreAdded) {
+  FlagSet flags = newFlagSet("many");
+  std::vector<std::string*> texts;
+  std::vector<bool*> bools;
+  Words words;
+  for (int i = 0; i < 64; ++i) {
+    const std::string n = std::to_string(i);
+    texts.push_back(&flags.stringOption("text-" + n, "default", ""));
+    bools.push_back(&flags.boolOption("bool-" + n, false, ""));
+    words.insert(words.end(), {"--text-" + n, "value-" + n, "--bool-" + n});
+  }
+  const Parsed<Words> parsed = flags.parse(words);
+  ASSERT_TRUE(parsed && *parsed) << (parsed ? "help" : parsed.error().message());
+  EXPECT_TRUE((*parsed)->empty());
+  for (int i = 0; i < 64; ++i) {
+    EXPECT_EQ(*texts[i], "value-" + std::to_string(i));
+    EXPECT_TRUE(*bools[i]);
+  }
 }
 
-TEST(FlagSetTest, ReparseStartsClean) {
-  FlagSet flags = newFlagSet("admin");
-  (void)flags.stringOption("id", "", "");
-  ASSERT_EQ(flags.parse({"--nope"}), FlagSet::Outcome::Failed);
-  ASSERT_EQ(flags.parse({"a", "b"}), FlagSet::Outcome::Ok);
-  EXPECT_EQ(flags.failure(), "");
-  EXPECT_EQ(flags.positional(), (Words{"a", "b"}));
-  ASSERT_EQ(flags.parse({"--id", "7"}), FlagSet::Outcome::Ok);
-  EXPECT_TRUE(flags.positional().empty());
+TEST(IsHelpWord, OnlyTheThreeWords) {
+  for (const char* w : {"help", "-h", "--help"}) EXPECT_TRUE(isHelpWord(w)) << w;
+  for (const char* w : {"Help", "-help", "--h", "h", "", "--help=1", "help "}) EXPECT_FALSE(isHelpWord(w)) << w;
 }
 
 }  // namespace

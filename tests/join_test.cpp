@@ -11,9 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/error.h"
 #include "cli/app.h"
-#include "cli/errors.h"
-#include "cli/runner.h"
+#include "process/runner.h"
 #include "support/fakes.h"
 #include "support/key_files.h"
 

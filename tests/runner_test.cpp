@@ -1,4 +1,4 @@
-#include "cli/runner.h"
+#include "process/runner.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "cli/signal_names.h"
+#include "process/syserr.h"
 
 namespace nimbro {
 namespace {

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
 #include "base/path.h"
 #include "base/strings.h"
 #include "base/unicode.h"
@@ -50,7 +55,7 @@ TEST(LowerFirstLetter, TurnsSystemSentencesIntoFragments) {
   }
 }
 
-TEST(Unicode, PrintableAndFolding) {
+TEST(Unicode, Printable) {
   EXPECT_TRUE(isPrint(' '));
   EXPECT_FALSE(isPrint(0x00a0));
   EXPECT_TRUE(isPrint(0x00e7));   // ç
@@ -58,12 +63,73 @@ TEST(Unicode, PrintableAndFolding) {
   EXPECT_TRUE(isPrint(0x1F600));
   EXPECT_FALSE(isPrint(0x10FFFF));
   EXPECT_TRUE(isPrint(0x4E00));   // inside a First/Last range of the database
-  EXPECT_EQ(simpleFold(0x017F), U's');
-  EXPECT_EQ(simpleFold(0x212A), U'k');
-  EXPECT_TRUE(equalFold("LocalHost", "localhost"));
-  EXPECT_TRUE(equalFold("localho\u017Ft", "localhost"));
-  EXPECT_FALSE(equalFold("localhost.", "localhost"));
-  EXPECT_FALSE(equalFold("\u0130", "i"));  // dotted capital I has no simple folding
+}
+
+// The characters whose simple folding is ASCII, as the Unicode data says:
+// tests/data/ascii_folds.txt, written by src/base/gen_unicode_tables.py.
+std::map<char32_t, char32_t> asciiFoldsFromTheData() {
+  std::map<char32_t, char32_t> folds;
+  std::ifstream in(NIMBRO_TEST_DATA "/ascii_folds.txt");
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    unsigned from = 0, to = 0;
+    fields >> std::hex >> from >> to;
+    folds[from] = to;
+  }
+  return folds;
+}
+
+std::string utf8(char32_t r) {
+  std::string s;
+  if (r < 0x80) {
+    s += static_cast<char>(r);
+  } else if (r < 0x800) {
+    s += static_cast<char>(0xC0 | r >> 6);
+    s += static_cast<char>(0x80 | (r & 0x3F));
+  } else if (r < 0x10000) {
+    s += static_cast<char>(0xE0 | r >> 12);
+    s += static_cast<char>(0x80 | (r >> 6 & 0x3F));
+    s += static_cast<char>(0x80 | (r & 0x3F));
+  } else {
+    s += static_cast<char>(0xF0 | r >> 18);
+    s += static_cast<char>(0x80 | (r >> 12 & 0x3F));
+    s += static_cast<char>(0x80 | (r >> 6 & 0x3F));
+    s += static_cast<char>(0x80 | (r & 0x3F));
+  }
+  return s;
+}
+
+// Every character against every lower-case ASCII letter: it matches the
+// letter exactly when it is the letter or the data folds it to the letter.
+TEST(Unicode, EqualFoldASCIIAgreesWithTheData) {
+  const std::map<char32_t, char32_t> folds = asciiFoldsFromTheData();
+  ASSERT_GE(folds.size(), 28u);  // A to Z, and more
+  for (char32_t r = 0; r <= 0x10FFFF; ++r) {
+    if (r >= 0xD800 && r <= 0xDFFF) continue;  // surrogates have no encoding
+    const std::string s = utf8(r);
+    const auto fold = folds.find(r);
+    for (char letter = 'a'; letter <= 'z'; ++letter) {
+      const bool want = r == static_cast<char32_t>(letter) ||
+                        (fold != folds.end() && fold->second == static_cast<char32_t>(letter));
+      if (equalFoldASCII(s, std::string(1, letter)) != want) {
+        ADD_FAILURE() << "U+" << std::hex << static_cast<unsigned>(r) << " against " << letter;
+      }
+    }
+  }
+}
+
+TEST(Unicode, EqualFoldASCIIWholeWords) {
+  EXPECT_TRUE(equalFoldASCII("LocalHost", "localhost"));
+  EXPECT_TRUE(equalFoldASCII("LOCALHO\u017FT", "localhost"));
+  EXPECT_TRUE(equalFoldASCII("\u212Aey", "key"));
+  EXPECT_TRUE(equalFoldASCII("", ""));
+  EXPECT_FALSE(equalFoldASCII("localhost.", "localhost"));
+  EXPECT_FALSE(equalFoldASCII("localhos", "localhost"));
+  EXPECT_FALSE(equalFoldASCII("\u0130", "i"));  // dotted capital I has no simple folding
+  EXPECT_FALSE(equalFoldASCII("localhos\xff", "localhost"));
+  EXPECT_FALSE(equalFoldASCII("localhos\xc5", "localhost"));  // a cut-off long s
 }
 
 TEST(Utf8, DecodesOnlyValidSequences) {

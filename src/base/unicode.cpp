@@ -7,7 +7,16 @@
 namespace nimbro {
 namespace {
 
-#include "base/unicode_tables.inc"
+#include "unicode_tables.inc"
+
+// The simple folding of r where it is an ASCII letter; r itself otherwise.
+// Besides the capitals only two characters fold onto ASCII letters.
+char32_t foldToASCII(char32_t r) {
+  if (r >= 'A' && r <= 'Z') return r - 'A' + 'a';
+  if (r == 0x017F) return 's';  // LATIN SMALL LETTER LONG S
+  if (r == 0x212A) return 'k';  // KELVIN SIGN
+  return r;
+}
 
 }  // namespace
 
@@ -30,22 +39,14 @@ bool isSpace(char32_t r) {
   }
 }
 
-char32_t simpleFold(char32_t r) {
-  const auto* end = std::end(kSimpleFolds);
-  const auto* it = std::lower_bound(std::begin(kSimpleFolds), end, r,
-                                    [](const RuneFold& f, char32_t v) { return f.from < v; });
-  return it != end && it->from == r ? it->to : r;
-}
-
-bool equalFold(std::string_view a, std::string_view b) {
-  while (!a.empty() && !b.empty()) {
-    const DecodedRune ra = decodeRune(a);
-    const DecodedRune rb = decodeRune(b);
-    if (ra.rune != rb.rune && simpleFold(ra.rune) != simpleFold(rb.rune)) return false;
-    a.remove_prefix(ra.size);
-    b.remove_prefix(rb.size);
+bool equalFoldASCII(std::string_view s, std::string_view word) {
+  for (const char letter : word) {
+    if (s.empty()) return false;
+    const DecodedRune d = decodeRune(s);
+    if (!d.valid || foldToASCII(d.rune) != static_cast<unsigned char>(letter)) return false;
+    s.remove_prefix(d.size);
   }
-  return a.empty() && b.empty();
+  return s.empty();
 }
 
 }  // namespace nimbro

@@ -8,7 +8,6 @@
 #include "base/strings.h"
 #include "cli/app.h"
 #include "cli/duration.h"
-#include "cli/expiration.h"
 #include "cli/flags.h"
 
 namespace nimbro {
@@ -39,10 +38,6 @@ constexpr std::string_view kRevokeUsage = "Uso: nimbro admin revoke <ID>";
 // Every key the tool creates carries this tag; the user cannot choose another.
 constexpr std::string_view kTokenTag = "tag:nimbro";
 
-bool isHelpWord(std::string_view word) {
-  return word == "help" || word == "-h" || word == "--help";
-}
-
 // Digits only (no sign, blanks, separators or base prefix), leading zeros
 // allowed, within 1..2^64-1.
 bool isPositiveUint64(std::string_view text) {
@@ -64,19 +59,14 @@ std::vector<std::string> wordsAfterFirst(const std::vector<std::string>& words) 
 
 }  // namespace
 
-Expected<ParsedID> parseID(const std::string& command, const std::vector<std::string>& args) {
+Parsed<std::string> parseID(const std::string& command, const std::vector<std::string>& args) {
   FlagSet flags = newFlagSet(command);
   const std::string& idOption = flags.stringOption("id", "", "identificador numérico");
-  switch (flags.parse(args)) {
-    case FlagSet::Outcome::Help:
-      return ParsedID{.id = {}, .help = true};
-    case FlagSet::Outcome::Failed:
-      return usageError("opções inválidas para %s: %v", command, flags.failure());
-    case FlagSet::Outcome::Ok:
-      break;
-  }
+  const Parsed<std::vector<std::string>> parsed = flags.parse(args);
+  if (!parsed) return usageError("opções inválidas para %s: %v", command, parsed.error());
+  if (!*parsed) return std::optional<std::string>();
 
-  const std::vector<std::string>& words = flags.positional();
+  const std::vector<std::string>& words = **parsed;
   std::string candidate;
   if (!idOption.empty()) {
     if (!words.empty()) {
@@ -91,7 +81,7 @@ Expected<ParsedID> parseID(const std::string& command, const std::vector<std::st
     return usageError("o ID de %s deve ser um inteiro positivo", command);
   }
   candidate.erase(0, candidate.find_first_not_of('0'));
-  return ParsedID{.id = candidate, .help = false};
+  return std::optional<std::string>(std::move(candidate));
 }
 
 void App::printAdminUsage() const { printUsage(kAdminUsage); }
@@ -100,18 +90,15 @@ Error App::runAdmin(const Context& ctx, const std::vector<std::string>& args) co
   FlagSet flags = newFlagSet("admin");
   const std::string& composeOption =
       flags.stringOption("compose-file", "", "caminho do arquivo Docker Compose");
-  switch (flags.parse(args)) {
-    case FlagSet::Outcome::Help:
-      printAdminUsage();
-      return {};
-    case FlagSet::Outcome::Failed:
-      return usageError("opções inválidas para admin: %v", flags.failure());
-    case FlagSet::Outcome::Ok:
-      break;
+  const Parsed<std::vector<std::string>> parsed = flags.parse(args);
+  if (!parsed) return usageError("opções inválidas para admin: %v", parsed.error());
+  if (!*parsed) {
+    printAdminUsage();
+    return {};
   }
   const std::string composeFile(trimSpace(composeOption));
 
-  const std::vector<std::string>& words = flags.positional();
+  const std::vector<std::string>& words = **parsed;
   if (words.empty()) return usageError("subcomando admin ausente; use 'nimbro admin --help'");
   const std::string& command = words.front();
   const std::vector<std::string> rest = wordsAfterFirst(words);
@@ -127,13 +114,13 @@ Error App::runAdmin(const Context& ctx, const std::vector<std::string>& args) co
     return runHeadscale(ctx, composeFile, {"nodes", "list"});
   }
   if (command == "revoke") {
-    Expected<ParsedID> parsed = parseID("admin revoke", rest);
-    if (!parsed) return parsed.error();
-    if (parsed->help) {
+    const Parsed<std::string> id = parseID("admin revoke", rest);
+    if (!id) return id.error();
+    if (!*id) {
       printUsage(kRevokeUsage);
       return {};
     }
-    return runHeadscale(ctx, composeFile, {"nodes", "expire", "-i", parsed->id});
+    return runHeadscale(ctx, composeFile, {"nodes", "expire", "-i", **id});
   }
   return usageError("subcomando admin desconhecido %q; use 'nimbro admin --help'", command);
 }
@@ -155,13 +142,13 @@ Error App::runAdminToken(const Context& ctx, const std::string& composeFile,
   }
   if (action == "create") return runAdminTokenCreate(ctx, composeFile, rest);
   if (action == "expire") {
-    Expected<ParsedID> parsed = parseID("admin token expire", rest);
-    if (!parsed) return parsed.error();
-    if (parsed->help) {
+    const Parsed<std::string> id = parseID("admin token expire", rest);
+    if (!id) return id.error();
+    if (!*id) {
       printUsage(kTokenExpireUsage);
       return {};
     }
-    return runHeadscale(ctx, composeFile, {"preauthkeys", "expire", "--id", parsed->id});
+    return runHeadscale(ctx, composeFile, {"preauthkeys", "expire", "--id", **id});
   }
   return usageError("ação de token desconhecida %q; use create, list ou expire", action);
 }
@@ -172,18 +159,15 @@ Error App::runAdminTokenCreate(const Context& ctx, const std::string& composeFil
   const std::string& expiration =
       flags.stringOption("expiration", "15m", "validade do token (padrão: 15m)");
   const bool& reusable = flags.boolOption("reusable", false, "permitir mais de um uso");
-  switch (flags.parse(args)) {
-    case FlagSet::Outcome::Help:
-      printUsage(kTokenCreateUsage);
-      return {};
-    case FlagSet::Outcome::Failed:
-      return usageError("opções inválidas para admin token create: %v", flags.failure());
-    case FlagSet::Outcome::Ok:
-      break;
+  const Parsed<std::vector<std::string>> parsed = flags.parse(args);
+  if (!parsed) return usageError("opções inválidas para admin token create: %v", parsed.error());
+  if (!*parsed) {
+    printUsage(kTokenCreateUsage);
+    return {};
   }
-  if (!flags.positional().empty()) {
+  if (!(*parsed)->empty()) {
     return usageError("admin token create não aceita argumentos posicionais: %s",
-                      joinWords(flags.positional()));
+                      joinWords(**parsed));
   }
 
   Expected<int64_t> duration = parseDuration(expiration);

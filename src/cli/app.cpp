@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "base/strings.h"
+#include "cli/flags.h"
 
 namespace nimbro {
 namespace {
@@ -50,7 +51,7 @@ Error App::Run(const Context& ctx, const std::vector<std::string>& args) const {
     return usageError("nenhum comando informado; use 'nimbro help' para ver as opções");
   const std::string& command = args[0];
   const std::vector<std::string> rest(args.begin() + 1, args.end());
-  if (command == "help" || command == "-h" || command == "--help") {
+  if (isHelpWord(command)) {
     if (!rest.empty()) return usageError("o comando help não aceita argumentos");
     printRootUsage();
     return {};

@@ -1,7 +1,7 @@
 #include "cli/cell_env.h"
 
 #include "base/strings.h"
-#include "cli/read_file.h"
+#include "process/file.h"
 
 namespace nimbro {
 

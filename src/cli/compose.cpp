@@ -1,9 +1,6 @@
 // Running headscale inside the cell's control service through Docker Compose.
 #include "cli/compose.h"
 
-#include <fcntl.h>
-
-#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -12,9 +9,9 @@
 #include "cli/admin.h"
 #include "cli/app.h"
 #include "cli/cell_env.h"
-#include "cli/file.h"
-#include "cli/syserr.h"
-#include "cli/workdir.h"
+#include "process/file.h"
+#include "process/paths.h"
+#include "process/syserr.h"
 
 namespace nimbro {
 
@@ -31,16 +28,6 @@ Expected<std::string> cellEnvFile(const App& app, const std::string& composeFile
   return joinPath(*dir, ".env");
 }
 
-// Compose forwards its standard input into the container even with -T, so a
-// script's piped input would be swallowed by a headscale command that never
-// reads it.
-Expected<File> openNullInput() {
-  constexpr const char* kPath = "/dev/null";
-  const int fd = ::open(kPath, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return pathError("open", kPath, errno);
-  return File(fd, kPath);
-}
-
 }  // namespace
 
 std::string App::controlService() const {
@@ -53,7 +40,7 @@ Error App::runHeadscale(const Context& ctx, const std::string& composeFile,
                         const std::vector<std::string>& args) const {
   // The caller's path is used as given; only the variable is trimmed here.
   std::string compose = composeFile;
-  if (compose.empty()) compose = std::string(trimSpace(getenv("NIMBRO_COMPOSE_FILE")));
+  if (compose.empty()) compose = std::string(trimSpace(getenv_("NIMBRO_COMPOSE_FILE")));
 
   Expected<std::string> envFile = cellEnvFile(*this, compose);
   if (!envFile) return envFile.error();
@@ -76,16 +63,19 @@ Error App::runHeadscale(const Context& ctx, const std::string& composeFile,
   argv.insert(argv.end(), {"--project-name", *project, "exec", "-T", controlService(), "headscale"});
   argv.insert(argv.end(), args.begin(), args.end());
 
+  // Compose forwards its standard input into the container even with -T, so
+  // a script's piped input would be swallowed by a headscale command that
+  // never reads it.
   Expected<File> nullFile = openNullInput();
   if (!nullFile) return errorf("o comando administrativo do Headscale falhou: %w", nullFile.error());
   FileStream nullInput(nullFile->fd(), nullFile->name());
 
   const std::string program = dockerBin();
   Error result;
-  if (auto* envRunner = dynamic_cast<EnvironmentRunner*>(&runner())) {
-    result = envRunner->RunWithUnsetEnv(ctx, program, argv, nullInput, out(), err(), composeUnsetEnv);
+  if (auto* envRunner = dynamic_cast<EnvironmentRunner*>(runner_.get())) {
+    result = envRunner->RunWithUnsetEnv(ctx, program, argv, nullInput, *out_, *err_, composeUnsetEnv);
   } else {
-    result = runner().Run(ctx, program, argv, nullInput, out(), err());
+    result = runner_->Run(ctx, program, argv, nullInput, *out_, *err_);
   }
   if (result) return errorf("o comando administrativo do Headscale falhou: %w", result);
   return {};

@@ -26,7 +26,7 @@ Error validateControlURL(std::string_view raw, bool insecureHTTP) {
 
 bool isLoopbackHost(std::string_view host) {
   if (host.ends_with('.')) host.remove_suffix(1);
-  if (equalFold(host, "localhost")) return true;
+  if (equalFoldASCII(host, "localhost")) return true;
   std::optional<IPAddress> addr = parseIPAddress(host);
   return addr && isLoopbackAddress(*addr);
 }

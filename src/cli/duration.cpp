@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -82,6 +83,43 @@ Fraction leadingFraction(std::string_view& s) {
 
 Error invalidDuration(std::string_view text) { return Error::plain(format("time: invalid duration %q", text)); }
 
+constexpr int64_t kNanosecondsPerMilli = 1'000'000;
+
+struct HeadscaleUnit {
+  std::string_view name;
+  int64_t millis;
+};
+
+// Largest first: the only order headscale reads.
+constexpr std::array<HeadscaleUnit, 4> kHeadscaleUnits = {{
+    {"h", 3'600'000},
+    {"m", 60'000},
+    {"s", 1'000},
+    {"ms", 1},
+}};
+
+// Whole-number pieces in units strictly smaller than the one before. The
+// value is not checked here: the tool has read the same text already.
+bool isHeadscaleDuration(std::string_view text) {
+  if (text.empty()) return false;
+  size_t nextUnit = 0;  // index into kHeadscaleUnits of the largest unit still allowed
+  while (!text.empty()) {
+    size_t digits = 0;
+    while (digits < text.size() && isDigit(text[digits])) ++digits;
+    if (digits == 0) return false;
+    text.remove_prefix(digits);
+    size_t unitLength = 0;
+    while (unitLength < text.size() && !isDigit(text[unitLength])) ++unitLength;
+    const std::string_view unit = text.substr(0, unitLength);
+    text.remove_prefix(unitLength);
+    size_t i = nextUnit;
+    while (i < kHeadscaleUnits.size() && kHeadscaleUnits[i].name != unit) ++i;
+    if (i == kHeadscaleUnits.size()) return false;
+    nextUnit = i + 1;
+  }
+  return true;
+}
+
 }  // namespace
 
 Expected<int64_t> parseDuration(std::string_view text) {
@@ -137,6 +175,26 @@ Expected<int64_t> parseDuration(std::string_view text) {
   if (negative) return static_cast<int64_t>(0 - total);
   if (total > kMagnitudeLimit - 1) return invalidDuration(text);
   return static_cast<int64_t>(total);
+}
+
+std::string headscaleExpiration(std::string_view typed, int64_t nanoseconds) {
+  if (isHeadscaleDuration(typed)) return std::string(typed);
+
+  int64_t millis = nanoseconds / kNanosecondsPerMilli;
+  // Rounding up within the last millisecond of the range would step past
+  // what headscale can hold; a millisecond in 292 years is left out instead.
+  constexpr int64_t kMaxMillis = std::numeric_limits<int64_t>::max() / kNanosecondsPerMilli;
+  if (nanoseconds % kNanosecondsPerMilli != 0 && millis < kMaxMillis) ++millis;
+
+  std::string text;
+  for (const HeadscaleUnit& unit : kHeadscaleUnits) {
+    const int64_t count = millis / unit.millis;
+    millis %= unit.millis;
+    if (count == 0) continue;
+    text += std::to_string(count);
+    text += unit.name;
+  }
+  return text;
 }
 
 }  // namespace nimbro

@@ -22,6 +22,8 @@ std::optional<bool> parseBoolWord(std::string_view word) {
 
 }  // namespace
 
+bool isHelpWord(std::string_view word) { return word == "help" || word == "-h" || word == "--help"; }
+
 std::string& FlagSet::stringOption(std::string name, std::string defaultValue, std::string help) {
   Option& opt = options_[std::move(name)];
   opt = Option{.isBool = false, .text = std::move(defaultValue), .flag = false, .help = std::move(help)};
@@ -34,15 +36,9 @@ bool& FlagSet::boolOption(std::string name, bool defaultValue, std::string help)
   return opt.flag;
 }
 
-FlagSet::Outcome FlagSet::parse(const std::vector<std::string>& words) {
-  failure_.clear();
-  positional_.clear();
-
+Parsed<std::vector<std::string>> FlagSet::parse(const std::vector<std::string>& words) {
   size_t next = 0;
-  auto fail = [this](std::string text) {
-    failure_ = std::move(text);
-    return Outcome::Failed;
-  };
+  auto fail = [](std::string text) { return Error::plain(std::move(text)); };
 
   while (next < words.size()) {
     std::string_view word = words[next];
@@ -71,7 +67,7 @@ FlagSet::Outcome FlagSet::parse(const std::vector<std::string>& words) {
 
     auto found = options_.find(name);
     if (found == options_.end()) {
-      if (name == "h" || name == "help") return Outcome::Help;
+      if (name == "h" || name == "help") return std::optional<std::vector<std::string>>();
       return fail(format("flag provided but not defined: -%s", name));
     }
     Option& opt = found->second;
@@ -98,8 +94,8 @@ FlagSet::Outcome FlagSet::parse(const std::vector<std::string>& words) {
     }
   }
 
-  positional_.assign(words.begin() + static_cast<std::ptrdiff_t>(next), words.end());
-  return Outcome::Ok;
+  return std::optional<std::vector<std::string>>(
+      std::in_place, words.begin() + static_cast<std::ptrdiff_t>(next), words.end());
 }
 
 FlagSet newFlagSet(std::string name) { return FlagSet(std::move(name)); }

@@ -34,8 +34,8 @@ struct joinOptions {
   bool insecureHTTP = false;
 };
 
-// The options of one invocation; empty when the words ask for help.
-Expected<std::optional<joinOptions>> parseJoinOptions(const std::vector<std::string>& args) {
+// The options of one invocation.
+Parsed<joinOptions> parseJoinOptions(const std::vector<std::string>& args) {
   FlagSet flags = newFlagSet("join");
   const std::string& control = flags.stringOption("control", "", "URL do servidor de controle");
   const std::string& tokenFile = flags.stringOption("token-file", "", "arquivo que contém o token");
@@ -47,17 +47,11 @@ Expected<std::optional<joinOptions>> parseJoinOptions(const std::vector<std::str
   const bool& insecureHTTP =
       flags.boolOption("insecure-http", false, "permitir HTTP fora de loopback");
 
-  switch (flags.parse(args)) {
-    case FlagSet::Outcome::Help:
-      return std::optional<joinOptions>();
-    case FlagSet::Outcome::Failed:
-      return usageError("opções inválidas para join: %v", flags.failure());
-    case FlagSet::Outcome::Ok:
-      break;
-  }
-  if (!flags.positional().empty()) {
-    return usageError("join não aceita argumentos posicionais: %s",
-                      joinWords(flags.positional()));
+  const Parsed<std::vector<std::string>> parsed = flags.parse(args);
+  if (!parsed) return usageError("opções inválidas para join: %v", parsed.error());
+  if (!*parsed) return std::optional<joinOptions>();
+  if (!(*parsed)->empty()) {
+    return usageError("join não aceita argumentos posicionais: %s", joinWords(**parsed));
   }
   return std::optional<joinOptions>(
       joinOptions{control, tokenFile, hostname, timeout, deleteToken, insecureHTTP});
@@ -120,9 +114,9 @@ Error removeJoinedTokenFile(const TokenFile& token) {
 void App::printJoinUsage() const { printUsage(kJoinUsage); }
 
 Error App::runJoin(const Context& ctx, const std::vector<std::string>& args) const {
-  Expected<std::optional<joinOptions>> parsed = parseJoinOptions(args);
+  const Parsed<joinOptions> parsed = parseJoinOptions(args);
   if (!parsed) return parsed.error();
-  if (!parsed->has_value()) {
+  if (!*parsed) {
     printJoinUsage();
     return {};
   }
@@ -130,23 +124,23 @@ Error App::runJoin(const Context& ctx, const std::vector<std::string>& args) con
   if (Error err = validateJoinOptions(opts)) return err;
 
   // The key file stays open until this function returns, whatever the path.
-  Expected<TokenFile> token = openTokenFile(opts.tokenFile, tokenOwnerUID());
+  Expected<TokenFile> token = openTokenFile(opts.tokenFile, tokenOwnerUID_);
   if (!token) return token.error();
 
   std::vector<std::string> engineArgs =
-      engineUpArgs(enginePrefix(), opts, goos(), keyReference(goos(), token->path));
+      engineUpArgs(enginePrefix(), opts, goos_, keyReference(goos_, token->path));
 
   Error runErr;
-  if (passesKeyAsDescriptor(goos())) {
-    auto* extraFiles = dynamic_cast<ExtraFileRunner*>(&runner());
+  if (passesKeyAsDescriptor(goos_)) {
+    auto* extraFiles = dynamic_cast<ExtraFileRunner*>(runner_.get());
     if (extraFiles == nullptr) {
       return Error::plain("o executor configurado não oferece passagem segura do arquivo de token");
     }
     const int keyFd[] = {token->file.fd()};
-    runErr = extraFiles->RunWithExtraFiles(ctx, tailscaleBin(), engineArgs, in(), out(), err(),
+    runErr = extraFiles->RunWithExtraFiles(ctx, tailscaleBin(), engineArgs, *in_, *out_, *err_,
                                            keyFd);
   } else {
-    runErr = runner().Run(ctx, tailscaleBin(), engineArgs, in(), out(), err());
+    runErr = runner_->Run(ctx, tailscaleBin(), engineArgs, *in_, *out_, *err_);
   }
   if (runErr) return errorf("não foi possível entrar na rede Nimbro: %w", runErr);
 

@@ -38,8 +38,10 @@ const OptionSet kSets[] = {
     {"admin token create", {{"expiration", "15m"}}, {{"reusable", false}}},
 };
 
-struct Parsed {
-  FlagSet::Outcome outcome = FlagSet::Outcome::Ok;
+enum class Outcome { Ok, Help, Failed };
+
+struct ModelResult {
+  Outcome outcome = Outcome::Ok;
   std::string failure;
   std::map<std::string, std::string> strings;
   std::map<std::string, bool> bools;
@@ -55,10 +57,10 @@ std::optional<bool> boolWord(std::string_view w) {
 }
 
 // The grammar, rule by rule.
-Parsed model(const OptionSet& set, const std::vector<std::string>& words) {
-  Parsed p{.strings = set.strings, .bools = set.bools};
+ModelResult model(const OptionSet& set, const std::vector<std::string>& words) {
+  ModelResult p{.strings = set.strings, .bools = set.bools};
   auto failed = [&](std::string text) {
-    p.outcome = FlagSet::Outcome::Failed;
+    p.outcome = Outcome::Failed;
     p.failure = std::move(text);
     return p;
   };
@@ -95,7 +97,7 @@ Parsed model(const OptionSet& set, const std::vector<std::string>& words) {
       }
       p.strings[name] = *value;
     } else if (name == "h" || name == "help") {
-      p.outcome = FlagSet::Outcome::Help;
+      p.outcome = Outcome::Help;
       return p;
     } else {
       return failed("flag provided but not defined: -" + name);
@@ -112,33 +114,32 @@ void checkOptionSet(const OptionSet& set, const std::vector<std::string>& words)
   for (const auto& [name, def] : set.strings) strings[name] = &flags.stringOption(name, def, "");
   for (const auto& [name, def] : set.bools) bools[name] = &flags.boolOption(name, def, "");
 
-  const FlagSet::Outcome outcome = flags.parse(words);
-  const Parsed want = model(set, words);
+  const Parsed<std::vector<std::string>> parsed = flags.parse(words);
+  const ModelResult want = model(set, words);
+  const Outcome outcome = !parsed ? Outcome::Failed : !*parsed ? Outcome::Help : Outcome::Ok;
   FUZZ_CHECK(outcome == want.outcome);
-  if (outcome == FlagSet::Outcome::Failed) FUZZ_CHECK(flags.failure() == want.failure);
-  if (outcome != FlagSet::Outcome::Ok) return;
-  FUZZ_CHECK(flags.positional() == want.positional);
+  if (outcome == Outcome::Failed) FUZZ_CHECK(parsed.error().message() == want.failure);
+  if (outcome != Outcome::Ok) return;
+  FUZZ_CHECK(**parsed == want.positional);
   for (const auto& [name, value] : strings) FUZZ_CHECK(*value == want.strings.at(name));
   for (const auto& [name, value] : bools) FUZZ_CHECK(*value == want.bools.at(name));
 }
 
 void checkParseID(const std::vector<std::string>& words) {
-  const Expected<ParsedID> id = parseID("admin revoke", words);
-  if (!id) {
-    FUZZ_CHECK(IsUsageError(id.error()));
+  const Parsed<std::string> parsed = parseID("admin revoke", words);
+  if (!parsed) {
+    FUZZ_CHECK(IsUsageError(parsed.error()));
     return;
   }
-  if (id->help) {
-    FUZZ_CHECK(id->id.empty());
-    return;
-  }
+  if (!*parsed) return;  // a help request
+  const std::string& id = **parsed;
   // A positive decimal that fits 64 bits, exactly as one of the words held it.
-  FUZZ_CHECK(!id->id.empty() && id->id.find_first_not_of("0123456789") == std::string::npos);
-  FUZZ_CHECK(id->id.find_first_not_of('0') != std::string::npos);
-  const std::string digits = id->id.substr(id->id.find_first_not_of('0'));
+  FUZZ_CHECK(!id.empty() && id.find_first_not_of("0123456789") == std::string::npos);
+  FUZZ_CHECK(id.find_first_not_of('0') != std::string::npos);
+  const std::string digits = id.substr(id.find_first_not_of('0'));
   FUZZ_CHECK(digits.size() < 20 || (digits.size() == 20 && digits <= "18446744073709551615"));
   bool typed = false;
-  for (const std::string& w : words) typed = typed || w.ends_with(id->id);
+  for (const std::string& w : words) typed = typed || w.ends_with(id);
   FUZZ_CHECK(typed);
 }
 

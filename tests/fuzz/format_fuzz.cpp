@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/error.h"
 #include "base/format.h"
-#include "cli/errors.h"
 #include "fuzz_support.h"
 
 using namespace nimbro;

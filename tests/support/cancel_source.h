@@ -5,7 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "cli/context.h"
+#include "process/context.h"
 
 namespace nimbro::testing {
 

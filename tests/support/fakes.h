@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/runner.h"
-#include "cli/stream.h"
+#include "process/file.h"
+#include "process/runner.h"
 
 namespace nimbro::testing {
 

@@ -96,8 +96,11 @@ TEST(PlatformDefaults, LinuxAgreesWithTheShippedService) {
   ASSERT_FALSE(execStart.empty());
   const PlatformDefaults linux = platformDefaults("linux");
 
-  // The daemon beside the client, which the install links to it.
-  EXPECT_EQ(execStart.substr(0, execStart.find(' ')), "@NIMBRO_ENGINE_LIBEXEC@/tailscaled");
+  // The daemon beside the client, which the install links to it; the check
+  // for another engine may stand before it and execs it.
+  const std::string daemon = "@NIMBRO_ENGINE_LIBEXEC@/tailscaled ";
+  EXPECT_TRUE(execStart.starts_with(daemon) || execStart.find(" " + daemon) != std::string::npos)
+      << execStart;
   EXPECT_EQ(linux.engine, "/usr/local/libexec/nimbro/tailscale");
   EXPECT_NE(execStart.find(" --socket=" + linux.socket + " "), std::string::npos) << execStart;
 }

@@ -101,19 +101,14 @@ start_docker() {
 # its pid: it stops its containerd, which stops the containers' shims.
 stop_docker() {
   [[ -n $dockerd_pid ]] || return 0
-  local dir i
+  local dir
   for dir in "${cells[@]}"; do
     [[ -f $dir/.env ]] || continue
     compose_for "$dir"
     timeout 30 "${compose_cmd[@]}" down --volumes --timeout 5 >/dev/null 2>&1 || true
   done
   kill -TERM "$dockerd_pid" 2>/dev/null || true
-  for ((i = 0; i < 300; i++)); do
-    kill -0 "$dockerd_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -KILL "$dockerd_pid" 2>/dev/null || true
-  wait "$dockerd_pid" 2>/dev/null || true
+  reap "$dockerd_pid" 30
   dockerd_pid=""
   # The containers' cgroups are gone by now; their empty parents go too.
   rmdir /sys/fs/cgroup/*/"$(containers_cgroup)" 2>/dev/null || true

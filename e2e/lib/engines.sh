@@ -22,11 +22,6 @@ start_engines() {
     fail "could not set up the engines' host end"
 }
 
-engine_ready() {
-  daemon_alive "$1" "the engine daemon of $3"
-  [[ -S $2 ]]
-}
-
 # start_engine NAME INDEX ENGINE [VAR=value...]: starts the daemon ENGINE
 # (tailscaled) for node NAME with link number INDEX (1 to 250), in
 # $work/engines/NAME, with the environment VAR=value... (SSL_CERT_FILE for
@@ -71,7 +66,7 @@ start_engine() {
       ip route add default via 10.215.$index.1" ||
     fail "could not link $name"
   echo go >"$dir/go"
-  wait_until "the engine daemon of $name" 60 engine_ready "$pid" "$dir/tailscaled.sock" "$name"
+  wait_until "the engine daemon of $name" 60 socket_ready "$pid" "$dir/tailscaled.sock" "the engine daemon of $name"
 }
 
 # start_engines_named PREFIX COUNT ENGINE [VAR=value...]: COUNT daemons,

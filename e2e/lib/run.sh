@@ -25,18 +25,13 @@ die() {
 # first; KILL on unshare is the last resort, and takes the whole namespace
 # with it.
 stop_outer_child() {
-  local pid=$outer_child i
+  local pid=$outer_child
   [[ -n $pid ]] && kill -0 "$pid" 2>/dev/null || return 0
   local children
   children=$(cat "/proc/$pid/task/$pid/children" 2>/dev/null || true)
   # shellcheck disable=SC2086 # one word per child pid
   kill -TERM "$pid" $children 2>/dev/null || true
-  for ((i = 0; i < 300; i++)); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -KILL "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
+  reap "$pid" 30
   outer_child=""
 }
 
@@ -51,19 +46,26 @@ run_child() {
   return "$rc"
 }
 
+# reap PID SECONDS: waits at most SECONDS for PID, already asked to stop,
+# to end, then kills it and collects its status.
+reap() {
+  local pid=$1 i
+  for ((i = 0; i < $2 * 10; i++)); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -KILL "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+}
+
 # Stops every daemon we started, by pid: TERM, a bounded wait, then KILL.
 stop_daemons() {
-  local pid i
+  local pid
   for pid in "${daemons[@]}"; do
     kill -TERM "$pid" 2>/dev/null || true
   done
   for pid in "${daemons[@]}"; do
-    for ((i = 0; i < 100; i++)); do
-      kill -0 "$pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    kill -KILL "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
+    reap "$pid" 10
   done
   daemons=()
 }

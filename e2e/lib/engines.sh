@@ -27,8 +27,9 @@ start_engines() {
 # $work/engines/NAME, with the environment VAR=value... (SSL_CERT_FILE for
 # the authorities it trusts). Its holder process enters the new namespaces,
 # says so through one FIFO, waits on another while the link is set up, then
-# becomes the daemon (same pid). Its logs go to its state directory: left to
-# itself it would make /var/lib/tailscale, which is the host's here.
+# becomes the daemon (same pid). Its logs stay on this machine, in its state
+# directory: left to itself it would make /var/lib/tailscale, which is the
+# host's here.
 start_engine() {
   local name=$1 index=$2 engine=$3
   shift 3
@@ -46,7 +47,7 @@ start_engine() {
     shift 2
     exec "$@"' holder "$dir/ready" "$dir/go" \
     env TS_LOGS_DIR="$dir/state" "$@" "$engine" --tun=userspace-networking --statedir="$dir/state" \
-    --socket="$dir/tailscaled.sock" --port=41641 \
+    --socket="$dir/tailscaled.sock" --port=41641 --no-logs-no-support \
     >"$dir/tailscaled.log" 2>&1 &
   local pid=$!
   daemons+=("$pid")

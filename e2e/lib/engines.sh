@@ -8,6 +8,9 @@
 # ENGINES_HOST_ADDR. A scenario sources this file after run.sh, sets `work`,
 # and calls start_engines before it starts them.
 
+# shellcheck source=e2e/lib/engine.sh
+source "${BASH_SOURCE[0]%/*}/engine.sh"
+
 readonly ENGINES_HOST_ADDR=10.215.0.1
 # Per node: the daemon's pid, its socket, its address on the link.
 declare -gA engine_pid=() engine_socket=() engine_addr=()
@@ -27,8 +30,7 @@ start_engines() {
 # $work/engines/NAME, with the environment VAR=value... (SSL_CERT_FILE for
 # the authorities it trusts). Its holder process enters the new namespaces,
 # says so through one FIFO, waits on another while the link is set up, then
-# becomes the daemon (same pid). Its logs go to its state directory: left to
-# itself it would make /var/lib/tailscale, which is the host's here.
+# becomes the daemon (same pid), on UDP port 41641 of its own namespace.
 start_engine() {
   local name=$1 index=$2 engine=$3
   shift 3
@@ -38,16 +40,14 @@ start_engine() {
   local ready
   exec {ready}<>"$dir/ready"
   # shellcheck disable=SC2016 # the holder's script expands its own arguments
+  set_engine_command "$engine" "$dir/tailscaled.sock" "$dir/state" 41641 userspace-networking "$@"
   unshare --net --mount --propagation private -- bash -c '
     exec 4<>"$2"
     echo ready >"$1"
     read -r -t 120 _ <&4 || exit 1
     exec 4<&-
     shift 2
-    exec "$@"' holder "$dir/ready" "$dir/go" \
-    env TS_LOGS_DIR="$dir/state" "$@" "$engine" --tun=userspace-networking --statedir="$dir/state" \
-    --socket="$dir/tailscaled.sock" --port=41641 \
-    >"$dir/tailscaled.log" 2>&1 &
+    exec "$@"' holder "$dir/ready" "$dir/go" "${engine_command[@]}" >"$dir/tailscaled.log" 2>&1 &
   local pid=$!
   daemons+=("$pid")
   engine_pid[$name]=$pid

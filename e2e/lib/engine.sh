@@ -26,8 +26,9 @@ plain_engines_starting=()
 # start_plain_engine DAEMON NAME SOCKET STATEDIR PORT TUN: starts the daemon
 # set_engine_command describes in the background, with STATEDIR made (mode
 # 0700), logging to STATEDIR.log. The pid goes into plain_engine_pid and
-# daemons, so that stop_daemons stops it. It does not wait: wait_plain_engines does, for all the
-# daemons started since, so that many start side by side.
+# daemons, so that stop_daemons stops it. It does not wait:
+# wait_plain_engines does, for all the daemons started since, so that many
+# start side by side.
 start_plain_engine() {
   local daemon=$1 name=$2 socket=$3 statedir=$4 port=$5 tun=$6
   [[ -x $daemon ]] || fail "no engine daemon at $daemon"

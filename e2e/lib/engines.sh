@@ -39,8 +39,8 @@ start_engine() {
   mkfifo -m 600 "$dir/ready" "$dir/go"
   local ready
   exec {ready}<>"$dir/ready"
-  # shellcheck disable=SC2016 # the holder's script expands its own arguments
   set_engine_command "$engine" "$dir/tailscaled.sock" "$dir/state" 41641 userspace-networking "$@"
+  # shellcheck disable=SC2016 # the holder's script expands its own arguments
   unshare --net --mount --propagation private -- bash -c '
     exec 4<>"$2"
     echo ready >"$1"

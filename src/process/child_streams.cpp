@@ -80,29 +80,26 @@ Error ChildStreams::open(Reader& in, Writer& out, Writer& err) {
     input_.emplace(InputCopy{std::move(p->toolEnd), &in, {}, 0});
   }
 
-  if (out.fd() >= 0) {
-    childFds_[1] = out.fd();
-  } else {
-    Expected<Pipe> p = makePipe(false);
-    if (!p) return p.error();
-    childFds_[1] = p->childEnd.fd();
-    childEnds_.push_back(std::move(p->childEnd));
-    outputs_.push_back(OutputCopy{std::move(p->toolEnd), &out});
-  }
-
-  if (err.fd() >= 0) {
-    childFds_[2] = err.fd();
-  } else if (&err == &out) {
+  if (Error e = openOutput(1, out)) return e;
+  if (&err == &out) {
     // One writer behind both streams gets one pipe, so what the child writes
     // to either arrives in the order it was written.
     childFds_[2] = childFds_[1];
-  } else {
-    Expected<Pipe> p = makePipe(false);
-    if (!p) return p.error();
-    childFds_[2] = p->childEnd.fd();
-    childEnds_.push_back(std::move(p->childEnd));
-    outputs_.push_back(OutputCopy{std::move(p->toolEnd), &err});
+    return {};
   }
+  return openOutput(2, err);
+}
+
+Error ChildStreams::openOutput(int slot, Writer& to) {
+  if (to.fd() >= 0) {
+    childFds_[slot] = to.fd();
+    return {};
+  }
+  Expected<Pipe> p = makePipe(false);
+  if (!p) return p.error();
+  childFds_[slot] = p->childEnd.fd();
+  childEnds_.push_back(std::move(p->childEnd));
+  outputs_.push_back(OutputCopy{std::move(p->toolEnd), &to});
   return {};
 }
 

@@ -52,6 +52,8 @@ class ChildStreams {
     Writer* to;
   };
 
+  // Child slot 1 or 2: the writer's own descriptor, or a pipe copied to it.
+  Error openOutput(int slot, Writer& to);
   void copyInput(InputCopy& c);
   // Whether the read brought data; false once the pipe is empty or closed.
   bool copyOutput(OutputCopy& c);
